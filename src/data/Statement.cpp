@@ -352,7 +352,16 @@ bool Statement::fetch() {
         hasRow_ = false;
         return false;
     }
-    const int result = invoke(codec(), [&](auto* st) { return cursor_->fetchNext(st, row_.data()); });
+    int result;
+    try {
+        result = invoke(codec(), [&](auto* st) { return cursor_->fetchNext(st, row_.data()); });
+    } catch (...) {
+        // A cursor whose fetch failed is not closed again (the client library aborts on that);
+        // dropping the reference frees it.
+        std::exchange(cursor_, nullptr)->release();
+        hasRow_ = false;
+        throw;
+    }
     hasRow_ = result == Firebird::IStatus::RESULT_OK;
     if (!hasRow_)
         closeCursor();

@@ -29,8 +29,7 @@ TextCodec::TextCodec(const QString& firebirdCharset) : firebirdCharset_(firebird
             break;
         }
     }
-    decoder_ = QStringDecoder(qtName_.constData(), QStringConverter::Flag::Stateless);
-    encoder_ = QStringEncoder(qtName_.constData(), QStringConverter::Flag::Stateless);
+    decoder_ = std::make_unique<QStringDecoder>(qtName_.constData(), QStringConverter::Flag::Stateless);
 }
 
 TextCodec& TextCodec::operator=(const TextCodec& other) {
@@ -38,8 +37,7 @@ TextCodec& TextCodec::operator=(const TextCodec& other) {
         firebirdCharset_ = other.firebirdCharset_;
         qtName_ = other.qtName_;
         charsetId_ = other.charsetId_;
-        decoder_ = QStringDecoder(qtName_.constData(), QStringConverter::Flag::Stateless);
-        encoder_ = QStringEncoder(qtName_.constData(), QStringConverter::Flag::Stateless);
+        decoder_ = std::make_unique<QStringDecoder>(qtName_.constData(), QStringConverter::Flag::Stateless);
     }
     return *this;
 }
@@ -47,14 +45,14 @@ TextCodec& TextCodec::operator=(const TextCodec& other) {
 QString TextCodec::decode(const char* bytes, qsizetype size) const {
     if (size <= 0)
         return {};
-    decoder_.resetState();
-    return decoder_.decode(QByteArrayView(bytes, size));
+    decoder_->resetState();
+    return decoder_->decode(QByteArrayView(bytes, size));
 }
 
 bool TextCodec::encode(const QString& text, QByteArray& out) const {
-    encoder_.resetState();
-    out = encoder_.encode(text);
-    return !encoder_.hasError();
+    QStringEncoder encoder(qtName_.constData(), QStringConverter::Flag::Stateless);
+    out = encoder.encode(text);
+    return !encoder.hasError();
 }
 
 } // namespace fb

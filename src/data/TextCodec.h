@@ -5,6 +5,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <memory>
+
 namespace fb {
 
 // Converts between the program's text and the connection's character set.
@@ -30,9 +32,10 @@ private:
     QString firebirdCharset_;
     QByteArray qtName_;
     int charsetId_ = 0;
-    // Opening a converter is costly (ICU); both are kept and reset before each use.
-    mutable QStringDecoder decoder_;
-    mutable QStringEncoder encoder_;
+    // Opening a converter is costly (ICU), so the decoder, used for every text read, is kept.
+    // It lives on the heap because an ICU-backed converter must not move. Encoding (rare:
+    // parameters and statement texts) opens a fresh encoder, as its error count cannot be reset.
+    std::unique_ptr<QStringDecoder> decoder_;
 };
 
 } // namespace fb
