@@ -1,0 +1,139 @@
+/* Demo notary database: tables of the office's product and of the euro
+   changeover. Run by scripts/create-demo-db.sh on a fresh database
+   (dialect 3, default character set WIN1251). Amounts are kept in leva
+   as NUMERIC(15,2) until EURO_CONVERSION re-denominates them. */
+
+CREATE EXCEPTION E_EURO 'Грешка при преминаване към евро';
+
+/* The office's registration row; the programs read only its first row. */
+CREATE TABLE FIRMA (
+  ID      INTEGER NOT NULL PRIMARY KEY,
+  NAME    VARCHAR(200) NOT NULL,
+  GRAD    VARCHAR(60) NOT NULL,
+  EIK     VARCHAR(13),
+  ADDRESS VARCHAR(200)
+);
+
+INSERT INTO FIRMA (ID, NAME, GRAD, EIK, ADDRESS)
+VALUES (4711, 'Нотариална кантора „Старата порта“', 'Пловдив', '115004711',
+        'ул. „Съборна“ 12, ет. 2');
+
+/* Which currency the amounts are in. A single row, ID = 1. */
+CREATE TABLE EURO_STATE (
+  ID              SMALLINT DEFAULT 1 NOT NULL PRIMARY KEY,
+  CURRENCY        CHAR(3) NOT NULL,      /* BGN or EUR */
+  READY_AT        TIMESTAMP,             /* last EURO_READINESS */
+  CONVERTED_AT    TIMESTAMP,             /* when EURO_CONVERSION switched to EUR */
+  CONVERSION_MODE SMALLINT,              /* 1 amounts re-denominated, 0 declared new */
+  CONVERTED_ROWS  INTEGER,
+  CONSTRAINT CHK_EURO_STATE_ONE_ROW CHECK (ID = 1),
+  CONSTRAINT CHK_EURO_STATE_CURRENCY CHECK (CURRENCY IN ('BGN', 'EUR'))
+);
+
+INSERT INTO EURO_STATE (ID, CURRENCY) VALUES (1, 'BGN');
+
+/* Tables whose amounts are re-denominated, and their amount columns.
+   Every table listed has an INTEGER primary key ID. */
+CREATE TABLE EURO_AMOUNT_TABLES (
+  TABLE_NAME VARCHAR(31) NOT NULL PRIMARY KEY,
+  DESCR      VARCHAR(100) NOT NULL,
+  SORT_ORDER SMALLINT NOT NULL
+);
+
+CREATE TABLE EURO_AMOUNT_COLUMNS (
+  TABLE_NAME  VARCHAR(31) NOT NULL REFERENCES EURO_AMOUNT_TABLES,
+  COLUMN_NAME VARCHAR(31) NOT NULL,
+  FILL_NULL   SMALLINT DEFAULT 0 NOT NULL,  /* 1: EURO_READINESS turns NULL into 0 */
+  PRIMARY KEY (TABLE_NAME, COLUMN_NAME)
+);
+
+/* Triggers switched off by EURO_READINESS, switched on again by
+   EURO_CONVERSION once the amounts are in euro. */
+CREATE TABLE EURO_DISABLED_TRIGGERS (
+  TRIGGER_NAME VARCHAR(63) NOT NULL PRIMARY KEY,
+  DISABLED_AT  TIMESTAMP NOT NULL
+);
+
+/* Test aid: a row here makes the named procedure wait DELAY_MS
+   milliseconds (writing a log line every half second) and/or fail with
+   FAIL_MESSAGE before doing any work. Empty in the demo. */
+CREATE TABLE EURO_TEST_HOOK (
+  PROC_NAME    VARCHAR(31) NOT NULL PRIMARY KEY,
+  DELAY_MS     INTEGER,
+  FAIL_MESSAGE VARCHAR(1000)
+);
+
+/* Notary fee tariff. MIN_FEE / MAX_FEE are limits of proportional fees;
+   NULL means no limit. */
+CREATE TABLE TARIFF (
+  ID         INTEGER NOT NULL PRIMARY KEY,
+  CODE       VARCHAR(12) NOT NULL,
+  NAME       VARCHAR(200) NOT NULL,
+  FEE        NUMERIC(15,2),
+  MIN_FEE    NUMERIC(15,2),
+  MAX_FEE    NUMERIC(15,2),
+  CHANGED_AT TIMESTAMP
+);
+
+CREATE TABLE INVOICES (
+  ID          INTEGER NOT NULL PRIMARY KEY,
+  INV_NO      VARCHAR(10) NOT NULL,
+  INV_DATE    DATE NOT NULL,
+  CLIENT_NAME VARCHAR(120) NOT NULL,
+  NET_TOTAL   NUMERIC(15,2),   /* sum of the lines */
+  VAT         NUMERIC(15,2),   /* 20 % of NET_TOTAL, rounded half up */
+  TOTAL       NUMERIC(15,2),   /* NET_TOTAL + VAT */
+  CHANGED_AT  TIMESTAMP
+);
+
+CREATE TABLE INVOICE_LINES (
+  ID         INTEGER NOT NULL PRIMARY KEY,
+  INVOICE_ID INTEGER NOT NULL,
+  LINE_NO    SMALLINT NOT NULL,
+  TARIFF_ID  INTEGER,
+  QTY        INTEGER NOT NULL,
+  PRICE      NUMERIC(15,2),
+  AMOUNT     NUMERIC(15,2),    /* QTY * PRICE */
+  CHANGED_AT TIMESTAMP
+);
+
+/* Cash receipts (приходни касови ордери). */
+CREATE TABLE CASH_RECEIPTS (
+  ID         INTEGER NOT NULL PRIMARY KEY,
+  DOC_NO     VARCHAR(10) NOT NULL,
+  DOC_DATE   DATE NOT NULL,
+  INVOICE_ID INTEGER,
+  PAYER      VARCHAR(120),
+  AMOUNT     NUMERIC(15,2),
+  CHANGED_AT TIMESTAMP
+);
+
+/* Cash payments (разходни касови ордери). Negative amounts are reversals. */
+CREATE TABLE CASH_PAYMENTS (
+  ID         INTEGER NOT NULL PRIMARY KEY,
+  DOC_NO     VARCHAR(10) NOT NULL,
+  DOC_DATE   DATE NOT NULL,
+  PAYEE      VARCHAR(120),
+  PURPOSE    VARCHAR(200),
+  AMOUNT     NUMERIC(15,2),
+  CHANGED_AT TIMESTAMP
+);
+
+INSERT INTO EURO_AMOUNT_TABLES VALUES ('TARIFF', 'Тарифа за нотариалните такси', 1);
+INSERT INTO EURO_AMOUNT_TABLES VALUES ('INVOICES', 'Фактури', 2);
+INSERT INTO EURO_AMOUNT_TABLES VALUES ('INVOICE_LINES', 'Редове на фактури', 3);
+INSERT INTO EURO_AMOUNT_TABLES VALUES ('CASH_RECEIPTS', 'Приходни касови ордери', 4);
+INSERT INTO EURO_AMOUNT_TABLES VALUES ('CASH_PAYMENTS', 'Разходни касови ордери', 5);
+
+INSERT INTO EURO_AMOUNT_COLUMNS VALUES ('TARIFF', 'FEE', 1);
+INSERT INTO EURO_AMOUNT_COLUMNS VALUES ('TARIFF', 'MIN_FEE', 0);
+INSERT INTO EURO_AMOUNT_COLUMNS VALUES ('TARIFF', 'MAX_FEE', 0);
+INSERT INTO EURO_AMOUNT_COLUMNS VALUES ('INVOICES', 'NET_TOTAL', 1);
+INSERT INTO EURO_AMOUNT_COLUMNS VALUES ('INVOICES', 'VAT', 1);
+INSERT INTO EURO_AMOUNT_COLUMNS VALUES ('INVOICES', 'TOTAL', 1);
+INSERT INTO EURO_AMOUNT_COLUMNS VALUES ('INVOICE_LINES', 'PRICE', 1);
+INSERT INTO EURO_AMOUNT_COLUMNS VALUES ('INVOICE_LINES', 'AMOUNT', 1);
+INSERT INTO EURO_AMOUNT_COLUMNS VALUES ('CASH_RECEIPTS', 'AMOUNT', 1);
+INSERT INTO EURO_AMOUNT_COLUMNS VALUES ('CASH_PAYMENTS', 'AMOUNT', 1);
+
+COMMIT;
