@@ -41,12 +41,18 @@ TMainF::TMainF(const ProgramInfo& info, MessageBoxes& boxes, QWidget* parent)
     Status->setSizeGripEnabled(false);
     Status->setFixedHeight(kStatusHeight);
     Status->setContentsMargins(0, 0, 0, 0);
+    // The panels are placed by hand in FormResize: laid out by the bar, their widths would
+    // feed back into the window's minimum size and make it grow on every resize.
+    panelStrip_ = new QWidget(Status);
+    panelStrip_->setObjectName(QStringLiteral("StatusPanels"));
+    panelStrip_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    Status->addWidget(panelStrip_, 1);
     for (size_t i = 0; i < panels_.size(); ++i) {
-        auto* panel = new QLabel(Status);
+        auto* panel = new QLabel(panelStrip_);
         panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         panel->setFrameShape(QFrame::StyledPanel);
         panel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        Status->addWidget(panel);
+        panel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
         panels_[i] = panel;
     }
     setStatusBar(Status);
@@ -130,8 +136,12 @@ void TMainF::FormResize() {
     }
     Version->adjustSize();
     Version->move(client_->width() - kVersionRightMargin - Version->width(), kVersionTop);
-    for (QLabel* panel : panels_)
-        panel->setFixedWidth(statusPanelWidth(width()));
+    int left = 0;
+    for (QLabel* panel : panels_) {
+        const int panelWidth = statusPanelWidth(width());
+        panel->setGeometry(left, 0, panelWidth, kStatusHeight);
+        left += panelWidth;
+    }
 }
 
 } // namespace app

@@ -73,6 +73,7 @@ private:
     MessageBoxes& boxes_;
     QString versionText_;
     std::array<QLabel*, 4> panels_{};
+    QWidget* panelStrip_ = nullptr;
     QWidget* client_ = nullptr;
 };
 

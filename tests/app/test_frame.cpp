@@ -176,9 +176,16 @@ void FrameTest::consoleStartsConnected() {
     QCOMPARE(window.statusText(2), QString());
     QCOMPARE(window.statusText(3), QString());
     QVERIFY(parts.N8->menuAction()->isVisible());
+    window.bFirst = false; // no maximising on activation here
     window.show();
-    window.resize(661 + 0, 500);
-    QCOMPARE(window.statusPanel(0)->width(), statusPanelWidth(window.width()));
+    // The layout must not feed back into the window's size.
+    for (int width : {661, 700, 3000, 661}) {
+        window.resize(width, 500);
+        QCoreApplication::processEvents();
+        QCOMPARE(window.width(), width);
+        for (int panel = 0; panel < 4; ++panel)
+            QCOMPARE(window.statusPanel(panel)->width(), statusPanelWidth(width));
+    }
 }
 
 void FrameTest::startupFailure_data() {
