@@ -1,18 +1,31 @@
 #pragma once
 
+#include "LogGrid.h"
 #include "Startup.h"
 
-#include <QTableView>
 #include <QTimer>
 
 namespace monitor {
 
-// The monitor's additions to the frame: the log grid and its refresh timer.
+// The monitor's additions to the frame: the log grid over the data module's log dataset and
+// the timer that re-reads the log every two seconds.
 class MonitorParts : public app::ProgramParts {
 public:
-    void formCreated(app::TMainF& window) override;
+    static constexpr int kRefreshInterval = 2000;
 
-    QTableView* cxGrid1 = nullptr;
+    void formCreated(app::TMainF& window) override;
+    void dataModuleCreated(app::TMainF& window) override;
+
+    // The refresh tick: while connected, reopen the log within the default transaction with
+    // the newest line first. Failures are dropped (the grid is then empty until a later tick
+    // succeeds); pending window events are processed in every case.
+    void аTimerTimer();
+
+    LogGrid* cxGrid1 = nullptr;
+    QTimer* аTimer = nullptr;
+
+private:
+    app::TMainF* window_ = nullptr;
 };
 
 } // namespace monitor
