@@ -14,7 +14,7 @@ if [[ -z ${DISPLAY:-} && -z ${WAYLAND_DISPLAY:-} ]]; then
 fi
 
 "$root/scripts/install-deps.sh"
-"$root/scripts/build.sh"
+"$root/scripts/build.sh" Corvane Vantrel >/dev/null
 
 cleanup() { "$root/scripts/fb-server.sh" stop "$server_root" >/dev/null 2>&1 || true; }
 trap cleanup EXIT
