@@ -108,8 +108,8 @@ void directLoad(Firebird::IAttachment* att, Firebird::ITransaction* tra, const Q
         std::vector<unsigned char> message(meta->getMessageLength(st));
         std::memcpy(message.data() + meta->getOffset(st, 0), &id, sizeof id);
         *reinterpret_cast<short*>(message.data() + meta->getNullOffset(st, 0)) = 0;
-        att->execute(st, tra, 0, "update REPORTS set DESCR = ? where ID = 'INVOICE'", 3, meta, message.data(), nullptr,
-                     nullptr);
+        att->execute(st, tra, 0, "update REPORTS set DESCR = ? where ID = 'INVOICE'", 3, meta, message.data(),
+                     nullptr, nullptr);
         meta->release();
         tra->commitRetaining(st);
     });
@@ -122,8 +122,9 @@ qint64 directRead(Firebird::IAttachment* att, Firebird::ITransaction* tra) {
     qint64 total = 0;
     invoke(codec, [&](auto* st) {
         Firebird::IMessageMetadata* meta = nullptr;
-        Firebird::IResultSet* rs = att->openCursor(st, tra, 0, "select DESCR from REPORTS where ID = 'INVOICE'", 3,
-                                                   nullptr, nullptr, nullptr, nullptr, 0);
+        Firebird::IResultSet* rs =
+            att->openCursor(st, tra, 0, "select DESCR from REPORTS where ID = 'INVOICE'", 3, nullptr, nullptr,
+                            nullptr, nullptr, 0);
         meta = rs->getMetadata(st);
         std::vector<unsigned char> row(meta->getMessageLength(st));
         rs->fetchNext(st, row.data());
@@ -204,7 +205,8 @@ int main(int argc, char** argv) {
         ~Stop() { QProcess::execute(QStringLiteral(FB_SERVER_SCRIPT), {QStringLiteral("stop"), root}); }
     } stop{root};
 
-    const QString dbName = QStringLiteral("127.0.0.1/%1:%2").arg(port, scratch.filePath(QStringLiteral("bench.fdb")));
+    const QString dbName =
+        QStringLiteral("127.0.0.1/%1:%2").arg(port, scratch.filePath(QStringLiteral("bench.fdb")));
     {
         Firebird::IAttachment* att = attach(dbName.toLocal8Bit(), true);
         execAll(att, {"create table REPORTS (ID varchar(31) not null primary key, DESCR blob sub_type 0)",
@@ -231,10 +233,11 @@ int main(int argc, char** argv) {
 
     Firebird::IAttachment* direct = attach(dbName.toLocal8Bit(), false);
     const QByteArray tpb("\x03\x09\x0f\x11\x07", 5);
-    Firebird::ITransaction* directTra = fb::detail::invoke(fb::TextCodec(QStringLiteral("WIN1251")), [&](auto* st) {
-        return direct->startTransaction(st, static_cast<unsigned>(tpb.size()),
-                                        reinterpret_cast<const unsigned char*>(tpb.constData()));
-    });
+    Firebird::ITransaction* directTra =
+        fb::detail::invoke(fb::TextCodec(QStringLiteral("WIN1251")), [&](auto* st) {
+            return direct->startTransaction(st, static_cast<unsigned>(tpb.size()),
+                                            reinterpret_cast<const unsigned char*>(tpb.constData()));
+        });
     // Each LoadReport replaces a small stored template, as in use: the time is then that of
     // the replacement, not of a 50 MiB backup.
     auto resetStored = [&] {
@@ -294,9 +297,11 @@ int main(int argc, char** argv) {
     std::printf("LoadReport (small stored template) %9.1f ms\n", load);
     std::printf("file read + blob write, direct     %9.1f ms\n", reference);
     std::printf("ratio                              %9.3f   (goal <= 1.2)\n", load / reference);
-    std::printf("LoadReport incl. %lld MiB backup    %9.1f ms\n", static_cast<long long>(mib), median(withBackupMs));
+    std::printf("LoadReport incl. %lld MiB backup    %9.1f ms\n", static_cast<long long>(mib),
+                median(withBackupMs));
     std::printf("blob read back, direct             %9.1f ms\n", median(readMs));
-    std::printf("peak RSS rise, %4lld MiB template   %9ld KiB\n", static_cast<long long>(mib / 10), smallRise);
+    std::printf("peak RSS rise, %4lld MiB template   %9ld KiB\n", static_cast<long long>(mib / 10),
+                smallRise);
     std::printf("peak RSS rise, %4lld MiB template   %9ld KiB\n", static_cast<long long>(mib), fullRise);
     return 0;
 }

@@ -11,7 +11,8 @@ namespace console {
 // message names the file or folder and, where the system gave one, its reason.
 class FileError : public std::runtime_error {
 public:
-    explicit FileError(const QString& message) : std::runtime_error(message.toStdString()), message_(message) {}
+    explicit FileError(const QString& message)
+        : std::runtime_error(message.toStdString()), message_(message) {}
     const QString& message() const noexcept { return message_; }
 
 private:

@@ -44,10 +44,18 @@ void ConsoleParts::startupFailed(app::TMainF&) {
         N8->menuAction()->setVisible(false);
 }
 
-void ConsoleParts::N20181Click() { runOperation(OperationId::Prepare, N1); }
-void ConsoleParts::N4Click() { runOperation(OperationId::Convert, N4); }
-void ConsoleParts::N5Click() { runOperation(OperationId::ConvertNewDatabase, N5); }
-void ConsoleParts::N31Click() { runOperation(OperationId::Check, N31); }
+void ConsoleParts::N20181Click() {
+    runOperation(OperationId::Prepare, N1);
+}
+void ConsoleParts::N4Click() {
+    runOperation(OperationId::Convert, N4);
+}
+void ConsoleParts::N5Click() {
+    runOperation(OperationId::ConvertNewDatabase, N5);
+}
+void ConsoleParts::N31Click() {
+    runOperation(OperationId::Check, N31);
+}
 
 void ConsoleParts::runOperation(OperationId id, QAction* item) {
     // A click toggles a checkable item by itself; only the operation's outcome may tick it.

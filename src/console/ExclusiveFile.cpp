@@ -20,7 +20,9 @@ namespace console {
 
 namespace {
 
-QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
+QString shown(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
 
 [[noreturn]] void fail(const QString& what, const QString& path, int code) {
     throw FileError(what.arg(shown(path), qt_error_string(code)));
@@ -70,7 +72,9 @@ std::optional<ExclusiveFile> ExclusiveFile::createNew(const QString& path) {
     return ExclusiveFile(path, h);
 }
 
-bool ExclusiveFile::isOpen() const { return handle_ != kClosed; }
+bool ExclusiveFile::isOpen() const {
+    return handle_ != kClosed;
+}
 
 ExclusiveFile::ExclusiveFile(ExclusiveFile&& other) noexcept : path_(other.path_), handle_(other.handle_) {
     other.handle_ = kClosed;
@@ -166,7 +170,9 @@ std::optional<ExclusiveFile> ExclusiveFile::createNew(const QString& path) {
     return ExclusiveFile(path, fd);
 }
 
-bool ExclusiveFile::isOpen() const { return handle_ != kClosed; }
+bool ExclusiveFile::isOpen() const {
+    return handle_ != kClosed;
+}
 
 ExclusiveFile::ExclusiveFile(ExclusiveFile&& other) noexcept : path_(other.path_), handle_(other.handle_) {
     other.handle_ = kClosed;

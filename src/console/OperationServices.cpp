@@ -12,7 +12,9 @@ void ApplicationCursor::setWaitCursor() {
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
-void ApplicationCursor::restoreCursor() { QApplication::restoreOverrideCursor(); }
+void ApplicationCursor::restoreCursor() {
+    QApplication::restoreOverrideCursor();
+}
 
 QString elapsedText(qint64 ms) {
     if (ms < 0)

@@ -10,7 +10,8 @@ const QChar kBreak = QLatin1Char('\r');
 
 QString confirmationText(const QString& firstLine) {
     return QStringList{firstLine, QStringLiteral("Изпълнява се след 01.01.2026."),
-                       QStringLiteral("Направихте ли АРХИВ?"), QString(), QStringLiteral("Потвърдете внимателно")}
+                       QStringLiteral("Направихте ли АРХИВ?"), QString(),
+                       QStringLiteral("Потвърдете внимателно")}
         .join(kBreak);
 }
 
@@ -22,8 +23,10 @@ std::array<Operation, 4> makeOperations() {
     Operation prepare;
     prepare.item = QStringLiteral("N1");
     prepare.caption = QStringLiteral("1. <Подготовка за въвеждане на Еврото>");
-    prepare.statement = QStringLiteral("select RESULT from EURO_READINESS(:UPDATE_ALL_DATA,:DISABLE_ALL_TRIGGERS)");
-    prepare.params = {{QStringLiteral("UPDATE_ALL_DATA"), qint64(1)}, {QStringLiteral("DISABLE_ALL_TRIGGERS"), qint64(1)}};
+    prepare.statement =
+        QStringLiteral("select RESULT from EURO_READINESS(:UPDATE_ALL_DATA,:DISABLE_ALL_TRIGGERS)");
+    prepare.params = {{QStringLiteral("UPDATE_ALL_DATA"), qint64(1)},
+                      {QStringLiteral("DISABLE_ALL_TRIGGERS"), qint64(1)}};
     prepare.successPrefix = QStringLiteral("Актуализацията <ПОДГОТОВКА ЗА ЕВРО> премина УСПЕШНО за ");
     prepare.procedureFailure = QStringLiteral("Грешка при изпълнение на EURO_READINESS: "); // same line
     prepare.done = DoneRule::AfterProcedureAndTemplates;
@@ -36,7 +39,8 @@ std::array<Operation, 4> makeOperations() {
     convert.caption = QStringLiteral("2.1. <Преминаване към Еврото> - превалутиране");
     convert.confirmation = confirmationText(QStringLiteral("<Преминаване към Еврото> - превалутиране."));
     convert.statement = conversionSql;
-    convert.params = {{QStringLiteral("ACURRENCY"), QStringLiteral("EUR")}, {QStringLiteral("AFULL"), qint64(1)}};
+    convert.params = {{QStringLiteral("ACURRENCY"), QStringLiteral("EUR")},
+                      {QStringLiteral("AFULL"), qint64(1)}};
     convert.successPrefix = conversionSuccess;
     convert.procedureFailure = conversionFailure;
     convert.done = DoneRule::AfterProcedure;
@@ -45,7 +49,8 @@ std::array<Operation, 4> makeOperations() {
     fresh.item = QStringLiteral("N5");
     fresh.caption = QStringLiteral("2.2. <Преминаване към Еврото> - нова БД");
     fresh.confirmation = confirmationText(QStringLiteral("<Преминаване към Еврото> - нова БД."));
-    fresh.params = {{QStringLiteral("ACURRENCY"), QStringLiteral("EUR")}, {QStringLiteral("AFULL"), qint64(0)}};
+    fresh.params = {{QStringLiteral("ACURRENCY"), QStringLiteral("EUR")},
+                    {QStringLiteral("AFULL"), qint64(0)}};
     fresh.notice = QStringLiteral("Свържете се с ЗЕЛТРОН за нулиране на данните");
 
     Operation check;
@@ -70,7 +75,9 @@ const std::array<Operation, 4>& operations() {
     return table;
 }
 
-const Operation& operation(OperationId id) { return operations()[static_cast<size_t>(id)]; }
+const Operation& operation(OperationId id) {
+    return operations()[static_cast<size_t>(id)];
+}
 
 void OperationRunner::run(const Operation& op, const std::function<void()>& markDone) {
     const ProcedureOutcome outcome = runProcedureStage(op, markDone);
@@ -78,8 +85,8 @@ void OperationRunner::run(const Operation& op, const std::function<void()>& mark
         return;
     // The template stage runs whether the procedure stage succeeded or not.
     const bool templatesDone = runTemplateStage(op);
-    if (op.done == DoneRule::AfterProcedureAndTemplates && templatesDone && outcome == ProcedureOutcome::Succeeded &&
-        markDone)
+    if (op.done == DoneRule::AfterProcedureAndTemplates && templatesDone &&
+        outcome == ProcedureOutcome::Succeeded && markDone)
         markDone();
 }
 

@@ -20,7 +20,9 @@ const QString kDescr = QStringLiteral("DESCR");
 constexpr int kMaxBackupsPerSecond = 1000;
 
 // A copy buffer: the full size, or as large as the source when that is smaller.
-std::unique_ptr<char[]> makeBuffer(qint64 size) { return std::make_unique<char[]>(static_cast<size_t>(size)); }
+std::unique_ptr<char[]> makeBuffer(qint64 size) {
+    return std::make_unique<char[]>(static_cast<size_t>(size));
+}
 
 // Step 11 of a replacement, whatever happened before it: the dataset is closed, which
 // also drops an edit that was not posted.
@@ -49,7 +51,9 @@ QString ReportLoader::templatePath(const QString& name) const {
     return QDir(folder_).absoluteFilePath(name + QStringLiteral(".fr3"));
 }
 
-QString ReportLoader::backupFolder() const { return QDir(folder_).absoluteFilePath(QStringLiteral("Backup")); }
+QString ReportLoader::backupFolder() const {
+    return QDir(folder_).absoluteFilePath(QStringLiteral("Backup"));
+}
 
 bool ReportLoader::EnsureDirectory(const QString& path) {
     try {
@@ -86,7 +90,7 @@ void ReportLoader::LoadReport(const QString& name) {
         const auto out = reports.CreateBlobWriteStream(kDescr);
         for (qint64 got; (got = source.read(buffer.get(), bufferSize)) > 0;)
             out->write(buffer.get(), got); // the stream cuts it into segments
-        out->close(); // hands the new blob to the pending edit
+        out->close();                      // hands the new blob to the pending edit
     }
 
     if (!dm_.IBT.Active())

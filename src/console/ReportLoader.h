@@ -21,7 +21,8 @@ public:
 
     // `folder` is where the template files are and under which Backup lives (the programs
     // pass the process's current folder); `now` gives the local time for backup names.
-    ReportLoader(fb::TDM& dm, app::MessageBoxes& boxes, QString folder, Clock now = &QDateTime::currentDateTime);
+    ReportLoader(fb::TDM& dm, app::MessageBoxes& boxes, QString folder,
+                 Clock now = &QDateTime::currentDateTime);
 
     // Replaces the stored template `name` with the file "<name>.fr3". Returns normally when
     // the row was replaced, when no row has that name, and when the post or the commit

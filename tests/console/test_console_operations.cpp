@@ -25,8 +25,8 @@ using testdb::TestDatabase;
 
 namespace {
 
-const QStringList kTemplates{QStringLiteral("BILLBEFORE"), QStringLiteral("INVOICE"), QStringLiteral("IORDER"),
-                             QStringLiteral("EORDER")};
+const QStringList kTemplates{QStringLiteral("BILLBEFORE"), QStringLiteral("INVOICE"),
+                             QStringLiteral("IORDER"), QStringLiteral("EORDER")};
 const QString kConfirmTail =
     QStringLiteral("\rИзпълнява се след 01.01.2026.\rНаправихте ли АРХИВ?\r\rПотвърдете внимателно");
 const QString kNotice = QStringLiteral("Свържете се с ЗЕЛТРОН за нулиране на данните");
@@ -41,14 +41,16 @@ struct Console {
     QStringList cursorAtBoxes; // "wait" / "default" as each box came up
 
     explicit Console(const QString& databaseName)
-        : window(app::ProgramInfo{QStringLiteral("Corvane"), QStringLiteral("2.26.1.6"), fb::ProgramKind::Console},
+        : window(app::ProgramInfo{QStringLiteral("Corvane"), QStringLiteral("2.26.1.6"),
+                                  fb::ProgramKind::Console},
                  boxes) {
         parts.cursor = &cursor;
         parts.stopwatch = &stopwatch;
         parts.formCreated(window);
         app::createAndConnect(window, parts, testdb::settingsFor(databaseName));
         boxes.onBox = [this](const Box&) {
-            cursorAtBoxes.append(QApplication::overrideCursor() ? QStringLiteral("wait") : QStringLiteral("default"));
+            cursorAtBoxes.append(QApplication::overrideCursor() ? QStringLiteral("wait")
+                                                                : QStringLiteral("default"));
         };
     }
     QAction* item(const QString& name) const { return window.findChild<QAction*>(name); }
@@ -61,7 +63,7 @@ struct Console {
 };
 
 QString handlerOf(const QString& item) {
-    return item == QLatin1String("N1") ? QStringLiteral("EURO_READINESS")
+    return item == QLatin1String("N1")    ? QStringLiteral("EURO_READINESS")
            : item == QLatin1String("N31") ? QStringLiteral("EURO_TROUBLESHOOTER")
                                           : QStringLiteral("EURO_CONVERSION");
 }
@@ -79,7 +81,7 @@ QString callOf(const QString& item) {
 QStringList kinds(const RecordingBoxes& boxes) {
     QStringList list;
     for (const Box& box : boxes.boxes)
-        list.append(box.kind == BoxKind::Confirm ? QStringLiteral("confirm")
+        list.append(box.kind == BoxKind::Confirm       ? QStringLiteral("confirm")
                     : box.kind == BoxKind::Information ? QStringLiteral("information")
                                                        : QStringLiteral("plain"));
     return list;
@@ -128,7 +130,8 @@ void ConsoleOperationsTest::initTestCase() {
 
 void ConsoleOperationsTest::init() {
     QStringList reset{QStringLiteral("delete from TEST_CONTROL"), QStringLiteral("delete from TEST_CALLS"),
-                      QStringLiteral("delete from TEST_EFFECTS"), QStringLiteral("delete from TEST_LOCKED_REPORTS")};
+                      QStringLiteral("delete from TEST_EFFECTS"),
+                      QStringLiteral("delete from TEST_LOCKED_REPORTS")};
     for (const QString& name : kTemplates)
         reset.append(QStringLiteral("update REPORTS set DESCR = 'old' where ID = '%1'").arg(name));
     db_->exec(reset);
@@ -203,23 +206,30 @@ void ConsoleOperationsTest::success_data() {
     const QString p1 = QStringLiteral("<Преминаване към Еврото> - превалутиране.");
     const QString p2 = QStringLiteral("<Преминаване към Еврото> - нова БД.");
     QTest::newRow("1") << "N1"
-                       << QStringList{QStringLiteral("Актуализацията <ПОДГОТОВКА ЗА ЕВРО> премина УСПЕШНО за 02:03:004")}
-                       << QStringList{"eu"} << "dt" << "EURO_READINESS(1,1)" << kTemplates;
+                       << QStringList{QStringLiteral(
+                              "Актуализацията <ПОДГОТОВКА ЗА ЕВРО> премина УСПЕШНО за 02:03:004")}
+                       << QStringList{"eu"} << "dt"
+                       << "EURO_READINESS(1,1)" << kTemplates;
     QTest::newRow("2.1") << "N4"
                          << QStringList{p1 + kConfirmTail,
-                                        QStringLiteral("<Преминаване към Еврото> премина УСПЕШНО за 02:03:004")}
-                         << QStringList{"eu", "eu"} << "dt" << "EURO_CONVERSION(EUR,1)" << QStringList{};
+                                        QStringLiteral(
+                                            "<Преминаване към Еврото> премина УСПЕШНО за 02:03:004")}
+                         << QStringList{"eu", "eu"} << "dt"
+                         << "EURO_CONVERSION(EUR,1)" << QStringList{};
     // The notice comes after the success message and after the item has been ticked.
     QTest::newRow("2.2") << "N5"
                          << QStringList{p2 + kConfirmTail,
-                                        QStringLiteral("<Преминаване към Еврото> премина УСПЕШНО за 02:03:004"),
+                                        QStringLiteral(
+                                            "<Преминаване към Еврото> премина УСПЕШНО за 02:03:004"),
                                         kNotice}
-                         << QStringList{"eu", "eu", "dt"} << "dt" << "EURO_CONVERSION(EUR,0)" << QStringList{};
-    QTest::newRow("3") << "N31"
-                       << QStringList{QStringLiteral(
-                              "<Проверка на данните> премина УСПЕШНО за 02:03:004\rКорекции: отговор на процедурата")}
-                       << QStringList{"eu"} << "eu" << "EURO_TROUBLESHOOTER()"
-                       << QStringList{QStringLiteral("IORDER"), QStringLiteral("EORDER")};
+                         << QStringList{"eu", "eu", "dt"} << "dt"
+                         << "EURO_CONVERSION(EUR,0)" << QStringList{};
+    QTest::newRow("3")
+        << "N31"
+        << QStringList{QStringLiteral(
+               "<Проверка на данните> премина УСПЕШНО за 02:03:004\rКорекции: отговор на процедурата")}
+        << QStringList{"eu"} << "eu"
+        << "EURO_TROUBLESHOOTER()" << QStringList{QStringLiteral("IORDER"), QStringLiteral("EORDER")};
 }
 
 void ConsoleOperationsTest::success() {
@@ -251,7 +261,8 @@ void ConsoleOperationsTest::success() {
     QCOMPARE(c.state(item), stateAfter);
     QCOMPARE(calls(), QStringList{call});
     // Committed: another connection sees what the procedure did.
-    QCOMPARE(db_->queryString(QStringLiteral("select cast(list(PROC) as varchar(200)) from TEST_EFFECTS")), handlerOf(item));
+    QCOMPARE(db_->queryString(QStringLiteral("select cast(list(PROC) as varchar(200)) from TEST_EFFECTS")),
+             handlerOf(item));
     QCOMPARE(replaced(), templates);
     QCOMPARE(QFileInfo(dir_->filePath(QStringLiteral("Backup"))).isDir(), !templates.isEmpty());
     QCOMPARE(c.cursor.sets, 1);
@@ -267,12 +278,14 @@ void ConsoleOperationsTest::procedureFailure_data() {
     QTest::addColumn<QString>("item");
     QTest::addColumn<QString>("prefix"); // the server's text follows
     QTest::addColumn<QStringList>("templates");
-    QTest::newRow("1: same line") << "N1" << QStringLiteral("Грешка при изпълнение на EURO_READINESS: ") << kTemplates;
+    QTest::newRow("1: same line") << "N1" << QStringLiteral("Грешка при изпълнение на EURO_READINESS: ")
+                                  << kTemplates;
     QTest::newRow("2.1: next line") << "N4" << QStringLiteral("Грешка при изпълнение на EURO_CONVERSION: \r")
                                     << QStringList{};
     QTest::newRow("2.2: next line") << "N5" << QStringLiteral("Грешка при изпълнение на EURO_CONVERSION: \r")
                                     << QStringList{};
-    QTest::newRow("3: next line") << "N31" << QStringLiteral("Грешка при изпълнение на EURO_TROUBLESHOOTER: \r")
+    QTest::newRow("3: next line") << "N31"
+                                  << QStringLiteral("Грешка при изпълнение на EURO_TROUBLESHOOTER: \r")
                                   << QStringList{QStringLiteral("IORDER"), QStringLiteral("EORDER")};
 }
 
@@ -303,7 +316,8 @@ void ConsoleOperationsTest::procedureFailure() {
 void ConsoleOperationsTest::answeredNo_data() {
     QTest::addColumn<QString>("item");
     QTest::addColumn<QString>("question");
-    QTest::newRow("2.1") << "N4" << QStringLiteral("<Преминаване към Еврото> - превалутиране.") + kConfirmTail;
+    QTest::newRow("2.1") << "N4"
+                         << QStringLiteral("<Преминаване към Еврото> - превалутиране.") + kConfirmTail;
     QTest::newRow("2.2") << "N5" << QStringLiteral("<Преминаване към Еврото> - нова БД.") + kConfirmTail;
 }
 
@@ -326,7 +340,8 @@ void ConsoleOperationsTest::checkShowsTheCorrections_data() {
     QTest::addColumn<QString>("mode");
     QTest::addColumn<QString>("answer");
     QTest::addColumn<QString>("shown"); // after "Корекции: "
-    QTest::newRow("text") << "ok" << QStringLiteral("Коригирани 3 записа; виж EURO_LOG") << "Коригирани 3 записа; виж EURO_LOG";
+    QTest::newRow("text") << "ok" << QStringLiteral("Коригирани 3 записа; виж EURO_LOG")
+                          << "Коригирани 3 записа; виж EURO_LOG";
     QTest::newRow("no row") << "norow" << QStringLiteral("не се показва") << "";
     QTest::newRow("NULL") << "null" << QString() << "";
 }
@@ -340,7 +355,8 @@ void ConsoleOperationsTest::checkShowsTheCorrections() {
     // Repeatable: every run succeeds the same way and replaces the templates again.
     for (int run = 0; run < 2; ++run)
         c.item(QStringLiteral("N31"))->trigger();
-    const QString text = QStringLiteral("<Проверка на данните> премина УСПЕШНО за 02:03:004\rКорекции: ") + shown;
+    const QString text =
+        QStringLiteral("<Проверка на данните> премина УСПЕШНО за 02:03:004\rКорекции: ") + shown;
     QCOMPARE(c.boxes.texts(), (QStringList{text, text}));
     QCOMPARE(c.state(QStringLiteral("N31")), QStringLiteral("eu"));
     QCOMPARE(QDir(dir_->filePath(QStringLiteral("Backup"))).entryList(QDir::Files).size(), 4);
@@ -355,25 +371,36 @@ void ConsoleOperationsTest::templateStage_data() {
     QTest::addColumn<QStringList>("replaced");
     QTest::addColumn<QString>("n1After");
     const QString file = QStringLiteral("Файлът %1 не може да бъде отворен: %2");
-    QTest::newRow("1: all pass") << "N1" << "" << "" << kTemplates << "dt";
-    QTest::newRow("1: BILLBEFORE missing") << "N1" << "missing BILLBEFORE"
-                                           << QStringLiteral("НЕУСПЕШНО изпълнение\r") + file << QStringList{} << "eu";
-    QTest::newRow("1: EORDER missing") << "N1" << "missing EORDER" << QStringLiteral("НЕУСПЕШНО изпълнение\r") + file
+    QTest::newRow("1: all pass") << "N1"
+                                 << ""
+                                 << "" << kTemplates << "dt";
+    QTest::newRow("1: BILLBEFORE missing")
+        << "N1"
+        << "missing BILLBEFORE" << QStringLiteral("НЕУСПЕШНО изпълнение\r") + file << QStringList{} << "eu";
+    QTest::newRow("1: EORDER missing") << "N1"
+                                       << "missing EORDER" << QStringLiteral("НЕУСПЕШНО изпълнение\r") + file
                                        << QStringList{"BILLBEFORE", "INVOICE", "IORDER"} << "eu";
     // A failed post is shown by the replacement itself; it is no raised failure.
-    QTest::newRow("1: post of INVOICE fails") << "N1" << "locked INVOICE" << QStringLiteral("НЕУСПЕШНО изпълнение\r%3")
-                                              << QStringList{"BILLBEFORE", "IORDER", "EORDER"} << "dt";
+    QTest::newRow("1: post of INVOICE fails")
+        << "N1"
+        << "locked INVOICE" << QStringLiteral("НЕУСПЕШНО изпълнение\r%3")
+        << QStringList{"BILLBEFORE", "IORDER", "EORDER"} << "dt";
     QTest::newRow("1: Backup is a file")
-        << "N1" << "Backup file"
-        << QStringLiteral("НЕУСПЕШНО изпълнение\rПапката за архивни копия %4 липсва и не може да бъде създадена")
+        << "N1"
+        << "Backup file"
+        << QStringLiteral(
+               "НЕУСПЕШНО изпълнение\rПапката за архивни копия %4 липсва и не може да бъде създадена")
         << QStringList{} << "eu";
-    QTest::newRow("3: EORDER missing") << "N31" << "missing EORDER"
-                                       << QStringLiteral("Грешка при изпълнение на LoadReport\r") + file
-                                       << QStringList{"IORDER"} << "eu";
+    QTest::newRow("3: EORDER missing")
+        << "N31"
+        << "missing EORDER" << QStringLiteral("Грешка при изпълнение на LoadReport\r") + file
+        << QStringList{"IORDER"} << "eu";
     QTest::newRow("3: Backup is a file")
-        << "N31" << "Backup file"
-        << QStringLiteral("Грешка при изпълнение на LoadReport\rПапката за архивни копия %4 липсва и не може да бъде "
-                          "създадена")
+        << "N31"
+        << "Backup file"
+        << QStringLiteral(
+               "Грешка при изпълнение на LoadReport\rПапката за архивни копия %4 липсва и не може да бъде "
+               "създадена")
         << QStringList{} << "eu";
 }
 
@@ -417,7 +444,9 @@ void ConsoleOperationsTest::templateStage() {
     QCOMPARE(c.state(QStringLiteral("N1")), n1After);
     QCOMPARE(c.state(QStringLiteral("N31")), QStringLiteral("eu"));
     if (fault == QLatin1String("locked INVOICE")) // the backup of the refused one stays
-        QCOMPARE(QDir(dir_->filePath(QStringLiteral("Backup"))).entryList({QStringLiteral("B_INVOICE_*")}).size(), 1);
+        QCOMPARE(
+            QDir(dir_->filePath(QStringLiteral("Backup"))).entryList({QStringLiteral("B_INVOICE_*")}).size(),
+            1);
 }
 
 void ConsoleOperationsTest::failedPreparationCanBeRunAgain() {
@@ -428,12 +457,14 @@ void ConsoleOperationsTest::failedPreparationCanBeRunAgain() {
     setMode(*db_, QStringLiteral("EURO_READINESS"), QStringLiteral("ok"));
     c.item(QStringLiteral("N1"))->trigger();
     QCOMPARE(c.state(QStringLiteral("N1")), QStringLiteral("dt"));
-    QCOMPARE(c.boxes.texts().last(), QStringLiteral("Актуализацията <ПОДГОТОВКА ЗА ЕВРО> премина УСПЕШНО за 02:03:004"));
+    QCOMPARE(c.boxes.texts().last(),
+             QStringLiteral("Актуализацията <ПОДГОТОВКА ЗА ЕВРО> премина УСПЕШНО за 02:03:004"));
     QCOMPARE(calls(), (QStringList{"EURO_READINESS(1,1)", "EURO_READINESS(1,1)"}));
 }
 
 void ConsoleOperationsTest::realElapsedTimeAndMouseClick() {
-    setMode(*db_, QStringLiteral("EURO_TROUBLESHOOTER"), QStringLiteral("sleep"), QStringLiteral("готово"), 1200);
+    setMode(*db_, QStringLiteral("EURO_TROUBLESHOOTER"), QStringLiteral("sleep"), QStringLiteral("готово"),
+            1200);
     Console c(db_->connectionName());
     console::MonotonicStopwatch real;
     c.parts.stopwatch = &real;
@@ -446,8 +477,8 @@ void ConsoleOperationsTest::realElapsedTimeAndMouseClick() {
     QTest::mouseClick(c.parts.N8, Qt::LeftButton, {}, c.parts.N8->actionGeometry(c.parts.N31).center());
     QTRY_COMPARE(c.boxes.boxes.size(), 1);
 
-    static const QRegularExpression re(
-        QStringLiteral("^<Проверка на данните> премина УСПЕШНО за (\\d\\d):(\\d\\d):(\\d\\d\\d)\rКорекции: готово$"));
+    static const QRegularExpression re(QStringLiteral(
+        "^<Проверка на данните> премина УСПЕШНО за (\\d\\d):(\\d\\d):(\\d\\d\\d)\rКорекции: готово$"));
     const QRegularExpressionMatch m = re.match(c.boxes.texts().first());
     QVERIFY2(m.hasMatch(), qPrintable(c.boxes.texts().first()));
     const int ms = (m.captured(1).toInt() * 60 + m.captured(2).toInt()) * 1000 + m.captured(3).toInt();
@@ -496,7 +527,9 @@ void ConsoleOperationsTest::serverStoppedBeforeOperations() {
         {"N31",
          {QStringLiteral("Грешка при изпълнение на EURO_TROUBLESHOOTER: \r"),
           QStringLiteral("Грешка при изпълнение на LoadReport\r")}},
-        {"N1", {QStringLiteral("Грешка при изпълнение на EURO_READINESS: "), QStringLiteral("НЕУСПЕШНО изпълнение\r")}},
+        {"N1",
+         {QStringLiteral("Грешка при изпълнение на EURO_READINESS: "),
+          QStringLiteral("НЕУСПЕШНО изпълнение\r")}},
         {"N4", {QStringLiteral("Грешка при изпълнение на EURO_CONVERSION: \r")}}, // reports again
     };
     for (const Step& step : steps) {

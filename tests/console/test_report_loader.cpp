@@ -105,7 +105,8 @@ void ReportLoaderTest::initTestCase() {
 void ReportLoaderTest::init() {
     QStringList reset{QStringLiteral("delete from TEST_LOCKED_REPORTS")};
     for (const QString& name : kNames)
-        reset.append(QStringLiteral("update REPORTS set DESCR = 'old %1' where ID = '%2'").arg(name.toLower(), name));
+        reset.append(
+            QStringLiteral("update REPORTS set DESCR = 'old %1' where ID = '%2'").arg(name.toLower(), name));
     db_->exec(reset);
     dir_ = std::make_unique<QTemporaryDir>();
     QVERIFY(dir_->isValid());
@@ -130,7 +131,10 @@ void ReportLoaderTest::replacesAndKeepsTheOldContent() {
     QFETCH(QByteArray, content);
     const QByteArray oldText = "old invoice \x00\xff bytes";
     const QByteArray empty;
-    setStoredTemplate(*db_, QStringLiteral("INVOICE"), stored == 0 ? &oldText : stored == 1 ? &empty : nullptr);
+    setStoredTemplate(*db_, QStringLiteral("INVOICE"),
+                      stored == 0   ? &oldText
+                      : stored == 1 ? &empty
+                                    : nullptr);
     writeFile(file(QStringLiteral("INVOICE.fr3")), content);
 
     Session s(*db_);
@@ -155,7 +159,8 @@ void ReportLoaderTest::templateFileThatCannotBeHadLeavesBeforeTheDatabase_data()
     QTest::addColumn<bool>("present");
     QTest::addColumn<QString>("expected"); // %1: the file's full path, %2: the reason
     QTest::newRow("missing") << false << QStringLiteral("Файлът %1 не може да бъде отворен: %2");
-    QTest::newRow("held by another program") << true << QStringLiteral("Файлът %1 се използва от друга програма");
+    QTest::newRow("held by another program")
+        << true << QStringLiteral("Файлът %1 се използва от друга програма");
 }
 
 void ReportLoaderTest::templateFileThatCannotBeHadLeavesBeforeTheDatabase() {
@@ -203,7 +208,8 @@ void ReportLoaderTest::nameWithoutRowChangesNothing() {
 }
 
 void ReportLoaderTest::failedPostIsShownUndoneAndBackedUp() {
-    db_->exec(QStringLiteral("insert into TEST_LOCKED_REPORTS values ('INVOICE', 'Шаблонът е заключен от ревизор')"));
+    db_->exec(QStringLiteral(
+        "insert into TEST_LOCKED_REPORTS values ('INVOICE', 'Шаблонът е заключен от ревизор')"));
     const QString expectedServerText =
         serverError(*db_, QStringLiteral("update REPORTS set DESCR = 'x' where ID = 'INVOICE'"));
     QVERIFY(expectedServerText.contains(QStringLiteral("Шаблонът е заключен от ревизор")));
@@ -217,7 +223,8 @@ void ReportLoaderTest::failedPostIsShownUndoneAndBackedUp() {
     QCOMPARE(s.boxes.texts(), QStringList{QStringLiteral("НЕУСПЕШНО изпълнение\r") + expectedServerText});
     QCOMPARE(s.boxes.boxes.first().kind, BoxKind::Plain);
     QCOMPARE(storedTemplate(*db_, QStringLiteral("INVOICE")), QByteArray("old invoice"));
-    QCOMPARE(readFile(folder() + QStringLiteral("/Backup/B_INVOICE_260108140509.FR3")), QByteArray("old invoice"));
+    QCOMPARE(readFile(folder() + QStringLiteral("/Backup/B_INVOICE_260108140509.FR3")),
+             QByteArray("old invoice"));
     QVERIFY(!s.dm.IBReports.Active());
     QVERIFY(s.dm.IBT.Active());
 
@@ -269,12 +276,18 @@ void ReportLoaderTest::ensureDirectory_data() {
     QTest::addColumn<QString>("setup"); // what stands at "x" before the call
     QTest::addColumn<QString>("path");  // relative to the scratch folder
     QTest::addColumn<bool>("expected");
-    QTest::newRow("existing folder") << "folder" << "x" << true;
-    QTest::newRow("missing, parent exists") << "" << "x" << true;
-    QTest::newRow("missing parent") << "" << "x/y" << false;
-    QTest::newRow("a file") << "file" << "x" << false;
-    QTest::newRow("link to a folder") << "link" << "x" << true;
-    QTest::newRow("dangling link") << "dangling" << "x" << false;
+    QTest::newRow("existing folder") << "folder"
+                                     << "x" << true;
+    QTest::newRow("missing, parent exists") << ""
+                                            << "x" << true;
+    QTest::newRow("missing parent") << ""
+                                    << "x/y" << false;
+    QTest::newRow("a file") << "file"
+                            << "x" << false;
+    QTest::newRow("link to a folder") << "link"
+                                      << "x" << true;
+    QTest::newRow("dangling link") << "dangling"
+                                   << "x" << false;
 }
 
 void ReportLoaderTest::ensureDirectory() {
