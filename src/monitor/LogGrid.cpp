@@ -1,5 +1,6 @@
 #include "LogGrid.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -30,6 +31,66 @@ GridColumn::GridColumn(const QString& name, const QString& fieldName, int design
     setObjectName(name);
 }
 
+// ---- LogItemDelegate ----
+
+const QStaticText& LogItemDelegate::layout(const QString& text, int width, Qt::Alignment alignment,
+                                           const QFont& font) const {
+    const size_t key = qHashMulti(0, text, width, int(alignment), font.key());
+    auto found = layouts_.find(key);
+    if (found != layouts_.end())
+        return *found;
+    if (layouts_.size() > 4000)
+        layouts_.clear();
+    QString lines = text;
+    lines.replace(QStringLiteral("\r\n"), QString(QChar::LineSeparator));
+    lines.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    lines.replace(QLatin1Char('\r'), QChar::LineSeparator);
+    QStaticText laidOut(lines);
+    laidOut.setTextFormat(Qt::PlainText);
+    laidOut.setTextWidth(std::max(1, width));
+    QTextOption textOption(alignment & Qt::AlignHorizontal_Mask);
+    textOption.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    laidOut.setTextOption(textOption);
+    laidOut.setPerformanceHint(QStaticText::AggressiveCaching);
+    laidOut.prepare(QTransform(), font);
+    return *layouts_.insert(key, laidOut);
+}
+
+void LogItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+    QStyleOptionViewItem opt = option;
+    initStyleOption(&opt, index);
+    const QString text = opt.text;
+    opt.text.clear();
+    const QWidget* widget = opt.widget;
+    QStyle* style = widget ? widget->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget); // background, selection, focus
+    if (text.isEmpty())
+        return;
+    const QRect area = opt.rect.adjusted(kHorizontalMargin, kVerticalMargin, -kHorizontalMargin, -kVerticalMargin);
+    const QStaticText& laidOut = layout(text, area.width(), opt.displayAlignment, opt.font);
+    const QPalette::ColorGroup group = !(opt.state & QStyle::State_Enabled) ? QPalette::Disabled
+                                       : (opt.state & QStyle::State_Active) ? QPalette::Normal
+                                                                            : QPalette::Inactive;
+    painter->save();
+    painter->setClipRect(opt.rect);
+    painter->setFont(opt.font);
+    painter->setPen(opt.palette.color(group, (opt.state & QStyle::State_Selected) ? QPalette::HighlightedText
+                                                                                    : QPalette::Text));
+    painter->drawStaticText(area.topLeft(), laidOut);
+    painter->restore();
+}
+
+QSize LogItemDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+    QStyleOptionViewItem opt = option;
+    initStyleOption(&opt, index);
+    const int width = opt.rect.width() > 0 ? opt.rect.width() - 2 * kHorizontalMargin
+                                           : opt.fontMetrics.horizontalAdvance(opt.text);
+    const QSizeF text = opt.text.isEmpty() ? QSizeF(0, opt.fontMetrics.height())
+                                           : layout(opt.text, width, opt.displayAlignment, opt.font).size();
+    return {static_cast<int>(std::ceil(text.width())) + 2 * kHorizontalMargin,
+            static_cast<int>(std::ceil(text.height())) + 2 * kVerticalMargin};
+}
+
 // ---- LogTableView ----
 
 LogTableView::LogTableView(QWidget* parent) : QTableView(parent) {
@@ -42,6 +103,7 @@ LogTableView::LogTableView(QWidget* parent) : QTableView(parent) {
     // A wrapped message may be taller than the window: scroll through it, not past it.
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setCornerButtonEnabled(false);
+    setItemDelegate(new LogItemDelegate(this));
 
     QHeaderView* columns = horizontalHeader();
     columns->setSectionsMovable(true);
@@ -97,7 +159,7 @@ void LogTableView::applyColumnWidths() {
         }
     }
     if (changed) {
-        resetRowHeights();
+        forgetMeasurements();
         scheduleFit();
     }
 }
@@ -146,7 +208,7 @@ void LogTableView::columnResized(int logicalIndex, int oldSize, int newSize) {
     }
     for (int i = 0; i < count; ++i)
         weights_[static_cast<size_t>(i)] = header->sectionSize(i);
-    resetRowHeights();
+    forgetMeasurements();
     scheduleFit();
 }
 
@@ -154,6 +216,15 @@ void LogTableView::resizeEvent(QResizeEvent* event) {
     QTableView::resizeEvent(event);
     applyColumnWidths();
     scheduleFit();
+}
+
+void LogTableView::changeEvent(QEvent* event) {
+    QTableView::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+        verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+        forgetMeasurements();
+        scheduleFit();
+    }
 }
 
 void LogTableView::scrollContentsBy(int dx, int dy) {
@@ -184,8 +255,18 @@ void LogTableView::fitVisibleRows() {
     const int minimum = header->defaultSectionSize();
     const int bottom = viewport()->height();
     int y = rowViewportPosition(row);
+    QAbstractItemModel* items = model();
+    const int columns = items->columnCount();
+    if (knownHeights_.size() > 20000)
+        knownHeights_.clear();
     while (row < rows && y < bottom) {
-        const int height = std::max(minimum, sizeHintForRow(row));
+        size_t key = 0;
+        for (int column = 0; column < columns; ++column)
+            key = qHashMulti(key, items->index(row, column).data().toString());
+        auto known = knownHeights_.constFind(key);
+        if (known == knownHeights_.constEnd())
+            known = knownHeights_.insert(key, std::max(minimum, sizeHintForRow(row)));
+        const int height = *known;
         if (header->sectionSize(row) != height) {
             header->resizeSection(row, height);
             measuredRows_.push_back(row);
@@ -205,6 +286,11 @@ void LogTableView::resetRowHeights() {
         if (row < rows && header->sectionSize(row) != height)
             header->resizeSection(row, height);
     measuredRows_.clear();
+}
+
+void LogTableView::forgetMeasurements() {
+    knownHeights_.clear();
+    resetRowHeights();
 }
 
 // ---- LogGridFooter ----

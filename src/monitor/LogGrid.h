@@ -3,8 +3,11 @@
 #include "IBComponents.h"
 #include "LogTableModel.h"
 
+#include <QHash>
 #include <QLineEdit>
 #include <QObject>
+#include <QStaticText>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QWidget>
 
@@ -37,6 +40,25 @@ private:
     Qt::SortOrder sortOrder_;
 };
 
+// Draws a cell's text wrapped to the cell's width, keeping the laid-out text between
+// reloads: most lines of a reload were already on screen the time before.
+class LogItemDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+    static constexpr int kHorizontalMargin = 4;
+    static constexpr int kVerticalMargin = 2;
+
+private:
+    const QStaticText& layout(const QString& text, int width, Qt::Alignment alignment, const QFont& font) const;
+
+    mutable QHash<size_t, QStaticText> layouts_;
+};
+
 // The table view: read-only; the columns always share the viewport's width in proportion
 // to their widths (a column the user resizes takes its width from its neighbours); each
 // visible row is as tall as its tallest cell. Only rows on screen are measured, so a
@@ -51,11 +73,14 @@ public:
 
     // Measures the rows now on screen and sets their heights.
     void fitVisibleRows();
-    // Forgets measured heights (the rows' contents or the columns' widths changed).
+    // Puts measured rows back to one line (their contents changed).
     void resetRowHeights();
+    // Also forgets the heights measured so far (the columns' widths changed).
+    void forgetMeasurements();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
 
 private:
@@ -65,6 +90,8 @@ private:
 
     std::vector<double> weights_;
     std::vector<int> measuredRows_;
+    // Heights by the texts of a row: a reload that brings a few new lines measures only those.
+    QHash<size_t, int> knownHeights_;
     bool settingWidths_ = false;
     bool fitting_ = false;
     bool fitPending_ = false;

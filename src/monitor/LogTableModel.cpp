@@ -37,7 +37,7 @@ public:
             if (null_[r])
                 continue;
             if (text_)
-                texts_[r] = v.asString();
+                texts_[r] = v.asString().toCaseFolded(); // folded once, compared cheaply
             else if (isIntegerType(type))
                 numbers_[r] = v.asInt64();
             else
@@ -50,7 +50,7 @@ public:
         if (null_[i] || null_[j])
             return int(null_[j]) - int(null_[i]); // nulls first, as the server orders them
         if (text_)
-            return QString::compare(texts_[i], texts_[j], Qt::CaseInsensitive);
+            return QString::compare(texts_[i], texts_[j]);
         return numbers_[i] < numbers_[j] ? -1 : numbers_[i] > numbers_[j] ? 1 : 0;
     }
 
