@@ -14,7 +14,9 @@ void MonitorParts::formCreated(app::TMainF& window) {
     auto* layout = new QVBoxLayout(client);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(cxGrid1);
+    cxGrid1->setAutoFillBackground(true); // the label must not show through the filter row
     cxGrid1->raise();
+    cxGrid1->setFocus();
 
     аTimer = new QTimer(&window);
     аTimer->setObjectName(QStringLiteral("\u0430Timer"));
@@ -44,6 +46,7 @@ void MonitorParts::аTimerTimer() {
             } catch (...) {
             }
         }
+        rowsDump_.write(*cxGrid1);
     }
     QCoreApplication::processEvents();
 }

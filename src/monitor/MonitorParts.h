@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LogGrid.h"
+#include "RowsDump.h"
 #include "Startup.h"
 
 #include <QTimer>
@@ -26,6 +27,7 @@ public:
 
 private:
     app::TMainF* window_ = nullptr;
+    RowsDump rowsDump_;
 };
 
 } // namespace monitor
