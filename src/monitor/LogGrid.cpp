@@ -354,6 +354,7 @@ void LogGridFooter::paintEvent(QPaintEvent*) {
 
 LogGrid::LogGrid(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("cxGrid1"));
+    setAutoFillBackground(true); // covers what lies beneath in the client area
 
     auto* filterBar = new QWidget(this);
     filterBar->setObjectName(QStringLiteral("cxGrid1FilterBar"));
@@ -413,6 +414,10 @@ LogGrid::LogGrid(QWidget* parent) : QWidget(parent) {
     layout->addWidget(filterBar);
     layout->addWidget(cxGrid1DBTableView1, 1);
     layout->addWidget(footer_);
+
+    // The rows get the keyboard first; the filter is one Tab away.
+    setFocusProxy(cxGrid1DBTableView1);
+    QWidget::setTabOrder(cxGrid1DBTableView1, filterEdit_);
 
     connect(model_, &LogTableModel::reloaded, this, &LogGrid::afterReload);
     connect(model_, &QAbstractItemModel::modelReset, this, &LogGrid::updateFooter);
