@@ -41,7 +41,9 @@
 namespace {
 
 // The statement every tick runs.
-QString selectText() { return fb::TDM::kLogSelectOrdered; }
+QString selectText() {
+    return fb::TDM::kLogSelectOrdered;
+}
 const QByteArray kReadCommitted("\x03\x09\x07\x0f\x11", 5);
 
 QByteArray loginBuffer(bool create) {
@@ -85,8 +87,9 @@ void createDatabase(const QString& database) {
     const QByteArray name = database.toLocal8Bit();
     const QByteArray dpb = loginBuffer(true);
     invoke(fb::TextCodec(), [&](auto* st) {
-        Firebird::IAttachment* att = provider()->createDatabase(
-            st, name.constData(), static_cast<unsigned>(dpb.size()), reinterpret_cast<const unsigned char*>(dpb.constData()));
+        Firebird::IAttachment* att =
+            provider()->createDatabase(st, name.constData(), static_cast<unsigned>(dpb.size()),
+                                       reinterpret_cast<const unsigned char*>(dpb.constData()));
         att->detach(st);
     });
 }
@@ -100,8 +103,10 @@ QString fillStatement(int from, int to) {
                "  while (i < %2) do begin "
                "    len = 40 + mod(i * 37, 161); s = ''; k = i; "
                "    while (char_length(s) < len) do begin "
-               "      s = s || decode(mod(k, 9), 0, 'Таблица ', 1, 'ФАКТУРИ: ', 2, 'превалутирани ', 3, 'суми ', "
-               "           4, 'в евро, ', 5, 'ред ', 6, 'изключен тригер ', 7, 'по курс 1,95583 ', 8, 'лева; ') "
+               "      s = s || decode(mod(k, 9), 0, 'Таблица ', 1, 'ФАКТУРИ: ', 2, 'превалутирани ', 3, "
+               "'суми ', "
+               "           4, 'в евро, ', 5, 'ред ', 6, 'изключен тригер ', 7, 'по курс 1,95583 ', 8, 'лева; "
+               "') "
                "           || (mod(k * 7, 1000)) || ' '; "
                "      k = k * 31 + 7; k = mod(k, 100003); "
                "    end "
@@ -197,7 +202,8 @@ int main(int argc, char** argv) {
     server.waitForFinished(60000);
     const int port = server.readAllStandardOutput().trimmed().toInt();
     if (server.exitCode() != 0 || port == 0) {
-        std::fprintf(stderr, "cannot start the benchmark's server: %s\n", server.readAllStandardError().constData());
+        std::fprintf(stderr, "cannot start the benchmark's server: %s\n",
+                     server.readAllStandardError().constData());
         return 1;
     }
     auto stopServer = [&] {
@@ -212,16 +218,18 @@ int main(int argc, char** argv) {
         const QString database = QStringLiteral("127.0.0.1/%1:%2").arg(port).arg(path);
         QFile::remove(path);
         createDatabase(database);
-        exec(database, {
-            QStringLiteral("create table FIRMA (ID integer, NAME varchar(100), GRAD varchar(50))"),
-            QStringLiteral("insert into FIRMA values (4711, 'Нотариус', 'Пловдив')"),
-            QStringLiteral("create sequence GEN_EURO_LOG_ID"),
-            QStringLiteral("create table EURO_LOG (LOG_ID integer not null primary key, LOG_MSG varchar(4000), "
-                           "LOG_TS timestamp)"),
-            QStringLiteral("create trigger EURO_LOG_BI for EURO_LOG before insert as begin "
-                           "if (new.LOG_ID is null) then new.LOG_ID = next value for GEN_EURO_LOG_ID; "
-                           "if (new.LOG_TS is null) then new.LOG_TS = cast('NOW' as timestamp); end"),
-        });
+        exec(database,
+             {
+                 QStringLiteral("create table FIRMA (ID integer, NAME varchar(100), GRAD varchar(50))"),
+                 QStringLiteral("insert into FIRMA values (4711, 'Нотариус', 'Пловдив')"),
+                 QStringLiteral("create sequence GEN_EURO_LOG_ID"),
+                 QStringLiteral(
+                     "create table EURO_LOG (LOG_ID integer not null primary key, LOG_MSG varchar(4000), "
+                     "LOG_TS timestamp)"),
+                 QStringLiteral("create trigger EURO_LOG_BI for EURO_LOG before insert as begin "
+                                "if (new.LOG_ID is null) then new.LOG_ID = next value for GEN_EURO_LOG_ID; "
+                                "if (new.LOG_TS is null) then new.LOG_TS = cast('NOW' as timestamp); end"),
+             });
 
         QSqlDatabase peerDb = QSqlDatabase::addDatabase(QStringLiteral("QIBASE"), QStringLiteral("peer"));
         peerDb.setDatabaseName(database);
@@ -233,7 +241,8 @@ int main(int argc, char** argv) {
 
         const QSize windowSize(1200, 760);
         std::printf("%-8s %9s %9s %9s %8s %8s %11s %11s %11s %11s %9s\n", "lines", "floor ms", "tick ms",
-                    "peer ms", "tick/fl", "tick/pr", "floor cpu", "tick cpu", "msgsort ms", "filter ms", "HWM MiB");
+                    "peer ms", "tick/fl", "tick/pr", "floor cpu", "tick cpu", "msgsort ms", "filter ms",
+                    "HWM MiB");
         int filled = 0;
         for (int lines : sizes) {
             for (int from = filled; from < lines; from += 20000)
@@ -246,7 +255,8 @@ int main(int argc, char** argv) {
 
             // The monitor in its real window.
             SilentBoxes boxes;
-            app::TMainF window({QStringLiteral("Vantrel"), QStringLiteral("0"), fb::ProgramKind::Monitor}, boxes);
+            app::TMainF window({QStringLiteral("Vantrel"), QStringLiteral("0"), fb::ProgramKind::Monitor},
+                               boxes);
             monitor::MonitorParts parts;
             parts.formCreated(window);
             parts.аTimer->stop();
@@ -289,7 +299,8 @@ int main(int argc, char** argv) {
             // Also this process's CPU time: the server's share (sorting, sending) is left out, and a
             // busy machine disturbs it less than the wall clock.
             std::vector<qint64> floorNs, tickNs, peerNs, floorCpuNs, tickCpuNs;
-            auto timed = [](std::vector<qint64>& into, std::vector<qint64>* cpuInto, const std::function<void()>& run) {
+            auto timed = [](std::vector<qint64>& into, std::vector<qint64>* cpuInto,
+                            const std::function<void()>& run) {
                 const qint64 cpu0 = cpuNow();
                 QElapsedTimer t;
                 t.start();
@@ -321,9 +332,9 @@ int main(int argc, char** argv) {
 
             QString vantrelLog;
             const qint64 hwm = peakMemoryKb(database, &vantrelLog);
-            std::printf("%-8d %9.1f %9.1f %9.1f %8.2f %8.3f %11.1f %11.1f %11.1f %11.1f %9.1f\n", lines, floorMs,
-                        tickMs, peerMs, tickMs / floorMs, tickMs / peerMs, floorCpuMs, tickCpuMs, sortedTickMs,
-                        filteredTickMs, hwm / 1024.0);
+            std::printf("%-8d %9.1f %9.1f %9.1f %8.2f %8.3f %11.1f %11.1f %11.1f %11.1f %9.1f\n", lines,
+                        floorMs, tickMs, peerMs, tickMs / floorMs, tickMs / peerMs, floorCpuMs, tickCpuMs,
+                        sortedTickMs, filteredTickMs, hwm / 1024.0);
             std::fflush(stdout);
         }
         QSqlDatabase::database(QStringLiteral("peer"), false).close();

@@ -56,7 +56,8 @@ const QStaticText& LogItemDelegate::layout(const QString& text, int width, Qt::A
     return *layouts_.insert(key, laidOut);
 }
 
-void LogItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+void LogItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                            const QModelIndex& index) const {
     QStyleOptionViewItem opt = option;
     initStyleOption(&opt, index);
     const QString text = opt.text;
@@ -66,7 +67,8 @@ void LogItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget); // background, selection, focus
     if (text.isEmpty())
         return;
-    const QRect area = opt.rect.adjusted(kHorizontalMargin, kVerticalMargin, -kHorizontalMargin, -kVerticalMargin);
+    const QRect area =
+        opt.rect.adjusted(kHorizontalMargin, kVerticalMargin, -kHorizontalMargin, -kVerticalMargin);
     const QStaticText& laidOut = layout(text, area.width(), opt.displayAlignment, opt.font);
     const QPalette::ColorGroup group = !(opt.state & QStyle::State_Enabled) ? QPalette::Disabled
                                        : (opt.state & QStyle::State_Active) ? QPalette::Normal
@@ -75,7 +77,7 @@ void LogItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     painter->setClipRect(opt.rect);
     painter->setFont(opt.font);
     painter->setPen(opt.palette.color(group, (opt.state & QStyle::State_Selected) ? QPalette::HighlightedText
-                                                                                    : QPalette::Text));
+                                                                                  : QPalette::Text));
     painter->drawStaticText(area.topLeft(), laidOut);
     painter->restore();
 }
@@ -142,12 +144,14 @@ void LogTableView::applyColumnWidths() {
     std::vector<int> widths(static_cast<size_t>(count));
     int used = 0;
     for (int i = 0; i < count; ++i) {
-        widths[static_cast<size_t>(i)] = std::max(
-            kMinimumColumnWidth, static_cast<int>(std::floor(available * weights_[static_cast<size_t>(i)] / sum)));
+        widths[static_cast<size_t>(i)] =
+            std::max(kMinimumColumnWidth,
+                     static_cast<int>(std::floor(available * weights_[static_cast<size_t>(i)] / sum)));
         used += widths[static_cast<size_t>(i)];
     }
     const int last = header->logicalIndex(count - 1);
-    widths[static_cast<size_t>(last)] = std::max(kMinimumColumnWidth, widths[static_cast<size_t>(last)] + available - used);
+    widths[static_cast<size_t>(last)] =
+        std::max(kMinimumColumnWidth, widths[static_cast<size_t>(last)] + available - used);
     bool changed = false;
     {
         QScopedValueRollback guard(settingWidths_, true);
@@ -190,8 +194,9 @@ void LogTableView::columnResized(int logicalIndex, int oldSize, int newSize) {
     for (int logical : neighbours)
         neighboursWidth += header->sectionSize(logical);
     const int room = available - (othersWidth - neighboursWidth); // own width plus neighbours
-    const int own = std::clamp(newSize, kMinimumColumnWidth,
-                               std::max(kMinimumColumnWidth, room - kMinimumColumnWidth * int(neighbours.size())));
+    const int own =
+        std::clamp(newSize, kMinimumColumnWidth,
+                   std::max(kMinimumColumnWidth, room - kMinimumColumnWidth * int(neighbours.size())));
     int excess = own + neighboursWidth - room; // what the neighbours must give up (< 0: take)
     {
         QScopedValueRollback guard(settingWidths_, true);
@@ -321,7 +326,9 @@ QString LogGridFooter::cellText(int logicalColumn) const {
                : QString();
 }
 
-QSize LogGridFooter::sizeHint() const { return {100, fontMetrics().height() + 8}; }
+QSize LogGridFooter::sizeHint() const {
+    return {100, fontMetrics().height() + 8};
+}
 
 void LogGridFooter::paintEvent(QPaintEvent*) {
     QPainter painter(this);
@@ -338,7 +345,8 @@ void LogGridFooter::paintEvent(QPaintEvent*) {
         const int logical = header->logicalIndex(visual);
         if (header->isSectionHidden(logical))
             continue;
-        const QRect cell(left + header->sectionViewportPosition(logical), 0, header->sectionSize(logical), height());
+        const QRect cell(left + header->sectionViewportPosition(logical), 0, header->sectionSize(logical),
+                         height());
         painter.setPen(pal.color(QPalette::Mid));
         painter.drawLine(cell.topRight(), cell.bottomRight());
         const QString text = cellText(logical);
@@ -361,7 +369,8 @@ LogGrid::LogGrid(QWidget* parent) : QWidget(parent) {
     auto* filterLabel = new QLabel(QStringLiteral("Филтър:"), filterBar);
     filterEdit_ = new QLineEdit(filterBar);
     filterEdit_->setObjectName(QStringLiteral("cxGrid1FilterEdit"));
-    filterEdit_->setPlaceholderText(QStringLiteral("покажи само редовете, чието съобщение (LOG_MSG) съдържа този текст"));
+    filterEdit_->setPlaceholderText(
+        QStringLiteral("покажи само редовете, чието съобщение (LOG_MSG) съдържа този текст"));
     filterEdit_->setClearButtonEnabled(true);
     filterLabel->setBuddy(filterEdit_);
     auto* filterLayout = new QHBoxLayout(filterBar);
@@ -376,13 +385,15 @@ LogGrid::LogGrid(QWidget* parent) : QWidget(parent) {
     cxGrid1DBTableView1->setObjectName(QStringLiteral("cxGrid1DBTableView1"));
     cxGrid1Level1->setProperty("gridView", QVariant::fromValue<QObject*>(cxGrid1DBTableView1));
 
-    cxGrid1DBTableView1LOG_ID = new GridColumn(QStringLiteral("cxGrid1DBTableView1LOG_ID"), QStringLiteral("LOG_ID"),
-                                               50, 0, Qt::DescendingOrder, cxGrid1DBTableView1);
-    cxGrid1DBTableView1LOG_MSG = new GridColumn(QStringLiteral("cxGrid1DBTableView1LOG_MSG"),
-                                                QStringLiteral("LOG_MSG"), 500, -1, Qt::AscendingOrder,
-                                                cxGrid1DBTableView1);
-    cxGrid1DBTableView1LOG_TS = new GridColumn(QStringLiteral("cxGrid1DBTableView1LOG_TS"), QStringLiteral("LOG_TS"),
-                                               100, -1, Qt::AscendingOrder, cxGrid1DBTableView1);
+    cxGrid1DBTableView1LOG_ID =
+        new GridColumn(QStringLiteral("cxGrid1DBTableView1LOG_ID"), QStringLiteral("LOG_ID"), 50, 0,
+                       Qt::DescendingOrder, cxGrid1DBTableView1);
+    cxGrid1DBTableView1LOG_MSG =
+        new GridColumn(QStringLiteral("cxGrid1DBTableView1LOG_MSG"), QStringLiteral("LOG_MSG"), 500, -1,
+                       Qt::AscendingOrder, cxGrid1DBTableView1);
+    cxGrid1DBTableView1LOG_TS =
+        new GridColumn(QStringLiteral("cxGrid1DBTableView1LOG_TS"), QStringLiteral("LOG_TS"), 100, -1,
+                       Qt::AscendingOrder, cxGrid1DBTableView1);
     columns_ = {cxGrid1DBTableView1LOG_ID, cxGrid1DBTableView1LOG_MSG, cxGrid1DBTableView1LOG_TS};
 
     QStringList fields;
@@ -421,7 +432,8 @@ LogGrid::LogGrid(QWidget* parent) : QWidget(parent) {
 
     connect(model_, &LogTableModel::reloaded, this, &LogGrid::afterReload);
     connect(model_, &QAbstractItemModel::modelReset, this, &LogGrid::updateFooter);
-    connect(cxGrid1DBTableView1->horizontalHeader(), &QHeaderView::sortIndicatorChanged, this, &LogGrid::sortChanged);
+    connect(cxGrid1DBTableView1->horizontalHeader(), &QHeaderView::sortIndicatorChanged, this,
+            &LogGrid::sortChanged);
     connect(filterEdit_, &QLineEdit::textChanged, this, [this](const QString& text) {
         model_->setFilter(kFilterField, text);
         afterReload();
@@ -429,7 +441,9 @@ LogGrid::LogGrid(QWidget* parent) : QWidget(parent) {
     updateFooter();
 }
 
-void LogGrid::setDataSource(fb::TDataSource* source) { model_->setDataSource(source); }
+void LogGrid::setDataSource(fb::TDataSource* source) {
+    model_->setDataSource(source);
+}
 
 void LogGrid::afterReload() {
     // The current row is the dataset's current record wherever the sort puts it; the scroll
@@ -441,8 +455,8 @@ void LogGrid::afterReload() {
         const int column = std::max(0, view->currentIndex().column());
         const bool autoScroll = view->hasAutoScroll();
         view->setAutoScroll(false);
-        view->selectionModel()->setCurrentIndex(model_->index(row, column),
-                                                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        view->selectionModel()->setCurrentIndex(
+            model_->index(row, column), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         view->setAutoScroll(autoScroll);
     }
     view->fitVisibleRows();
@@ -458,7 +472,9 @@ void LogGrid::sortChanged() {
     view->fitVisibleRows();
 }
 
-void LogGrid::updateFooter() { footer_->setCellText(0, QString::number(model_->rowCount())); }
+void LogGrid::updateFooter() {
+    footer_->setCellText(0, QString::number(model_->rowCount()));
+}
 
 QString LogGrid::text(int row, const QString& fieldName) const {
     for (int column = 0; column < model_->columnCount(); ++column)

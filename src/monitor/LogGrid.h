@@ -47,14 +47,16 @@ class LogItemDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
     static constexpr int kHorizontalMargin = 4;
     static constexpr int kVerticalMargin = 2;
 
 private:
-    const QStaticText& layout(const QString& text, int width, Qt::Alignment alignment, const QFont& font) const;
+    const QStaticText& layout(const QString& text, int width, Qt::Alignment alignment,
+                              const QFont& font) const;
 
     mutable QHash<size_t, QStaticText> layouts_;
 };

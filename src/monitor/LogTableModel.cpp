@@ -12,7 +12,9 @@ namespace monitor {
 
 namespace {
 
-bool isIntegerType(unsigned type) { return type == SQL_SHORT || type == SQL_LONG || type == SQL_INT64; }
+bool isIntegerType(unsigned type) {
+    return type == SQL_SHORT || type == SQL_LONG || type == SQL_INT64;
+}
 
 bool isTemporalType(unsigned type) {
     return type == SQL_TIMESTAMP || type == SQL_TYPE_DATE || type == SQL_TYPE_TIME;
@@ -83,7 +85,8 @@ bool isInvisibleControl(char16_t u) {
 }
 
 QString printable(QString text) {
-    const auto first = std::find_if(text.cbegin(), text.cend(), [](QChar c) { return isInvisibleControl(c.unicode()); });
+    const auto first =
+        std::find_if(text.cbegin(), text.cend(), [](QChar c) { return isInvisibleControl(c.unicode()); });
     if (first == text.cend())
         return text;
     for (qsizetype i = first - text.cbegin(); i < text.size(); ++i)
@@ -174,10 +177,13 @@ void LogTableModel::rebuild() {
         order_ = Order::Mapped;
     }
     // Stable, so ties keep the order in which the rows came.
-    std::stable_sort(map_.begin(), map_.end(), [&](int a, int b) { return direction * keys.compare(a, b) < 0; });
+    std::stable_sort(map_.begin(), map_.end(),
+                     [&](int a, int b) { return direction * keys.compare(a, b) < 0; });
 }
 
-int LogTableModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : shown_; }
+int LogTableModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : shown_;
+}
 
 int LogTableModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(fields_.size());

@@ -14,7 +14,6 @@ void MonitorParts::formCreated(app::TMainF& window) {
     auto* layout = new QVBoxLayout(client);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(cxGrid1);
-    cxGrid1->setAutoFillBackground(true); // the label must not show through the filter row
     cxGrid1->raise();
     cxGrid1->setFocus();
 

@@ -65,7 +65,8 @@ QList<qint64> Monitor::ids() const {
 }
 
 void execOn(const QString& databaseName, const QStringList& statements, const QString& charset) {
-    fb::Attachment attachment(databaseName.toLocal8Bit(), loginBuffer(charset, false), fb::TextCodec(charset));
+    fb::Attachment attachment(databaseName.toLocal8Bit(), loginBuffer(charset, false),
+                              fb::TextCodec(charset));
     for (const QString& sql : statements) {
         fb::Transaction transaction(attachment, QByteArray("\x03\x09\x07\x0f\x11", 5));
         fb::Statement statement(transaction, sql);
@@ -80,8 +81,9 @@ void createDatabaseOn(const QString& databaseName) {
     const QByteArray name = databaseName.toLocal8Bit();
     const QByteArray dpb = loginBuffer(QStringLiteral("WIN1251"), true);
     invoke(fb::TextCodec(), [&](auto* st) {
-        Firebird::IAttachment* att = provider()->createDatabase(
-            st, name.constData(), static_cast<unsigned>(dpb.size()), reinterpret_cast<const unsigned char*>(dpb.constData()));
+        Firebird::IAttachment* att =
+            provider()->createDatabase(st, name.constData(), static_cast<unsigned>(dpb.size()),
+                                       reinterpret_cast<const unsigned char*>(dpb.constData()));
         att->detach(st);
     });
 }

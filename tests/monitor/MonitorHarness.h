@@ -59,7 +59,8 @@ struct Monitor {
 };
 
 // Runs statements on `databaseName`, each in its own committed transaction.
-void execOn(const QString& databaseName, const QStringList& statements, const QString& charset = QStringLiteral("WIN1251"));
+void execOn(const QString& databaseName, const QStringList& statements,
+            const QString& charset = QStringLiteral("WIN1251"));
 // Creates a database (default character set WIN1251) through the server of `databaseName`.
 void createDatabaseOn(const QString& databaseName);
 

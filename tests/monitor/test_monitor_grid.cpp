@@ -25,9 +25,13 @@ QString insertLine(const QString& text) {
 
 // Words of Bulgarian text, `length` characters long.
 QString words(int length, int seed = 0) {
-    static const QStringList kWords = {QStringLiteral("превалутиране"), QStringLiteral("сума"),
-                                       QStringLiteral("фактура"), QStringLiteral("таблица"),
-                                       QStringLiteral("лева"), QStringLiteral("евро"), QStringLiteral("ред")};
+    static const QStringList kWords = {QStringLiteral("превалутиране"),
+                                       QStringLiteral("сума"),
+                                       QStringLiteral("фактура"),
+                                       QStringLiteral("таблица"),
+                                       QStringLiteral("лева"),
+                                       QStringLiteral("евро"),
+                                       QStringLiteral("ред")};
     QString text;
     for (int i = seed; text.size() < length; ++i)
         text += kWords[i % kWords.size()] + QLatin1Char(' ');
@@ -56,7 +60,9 @@ private slots:
     void startupFailures();
 };
 
-void MonitorGridTest::initTestCase() { app::applyProcessSettings(QStringLiteral("Vantrel")); }
+void MonitorGridTest::initTestCase() {
+    app::applyProcessSettings(QStringLiteral("Vantrel"));
+}
 
 void MonitorGridTest::emptyLogShowsHeadersAndZero() {
     TestDatabase db(QStringLiteral("monitor_empty"));
@@ -127,8 +133,9 @@ void MonitorGridTest::committedLinesAppearAtTheNextTickUncommittedNever() {
     Monitor m(db.connectionName());
     QCOMPARE(m.rows(), 1);
     // The monitor's transaction as the server knows it: a tick must neither end nor restart it.
-    const QString monitorTransactions = QStringLiteral(
-        "select list(MON$TRANSACTION_ID) from MON$TRANSACTIONS where MON$ATTACHMENT_ID <> CURRENT_CONNECTION");
+    const QString monitorTransactions =
+        QStringLiteral("select list(MON$TRANSACTION_ID) from MON$TRANSACTIONS where MON$ATTACHMENT_ID <> "
+                       "CURRENT_CONNECTION");
     const QString transactionBefore = db.queryString(monitorTransactions);
     QVERIFY(!transactionBefore.isEmpty());
 
@@ -189,14 +196,16 @@ void MonitorGridTest::textWithNoPlaceInWin1251() {
     db.exec({QStringLiteral("create table FIRMA (ID integer, NAME varchar(100), GRAD varchar(50))"),
              QStringLiteral("insert into FIRMA values (4711, 'Нотариус', 'Пловдив')"),
              QStringLiteral("create table EURO_LOG (LOG_ID integer not null primary key, "
-                            "LOG_MSG varchar(4000) character set %1, LOG_TS timestamp)").arg(charset),
+                            "LOG_MSG varchar(4000) character set %1, LOG_TS timestamp)")
+                 .arg(charset),
              QStringLiteral("insert into EURO_LOG values (1, 'ред', current_timestamp)")});
     Monitor m(db.connectionName());
     QCOMPARE(m.rows(), 1);
     const QString text = QStringLiteral("Грешка 😀 日本");
-    monitortest::execOn(db.connectionName(),
-                        {QStringLiteral("insert into EURO_LOG values (2, '%1', current_timestamp)").arg(text)},
-                        QStringLiteral("UTF8"));
+    monitortest::execOn(
+        db.connectionName(),
+        {QStringLiteral("insert into EURO_LOG values (2, '%1', current_timestamp)").arg(text)},
+        QStringLiteral("UTF8"));
     m.tick();
     if (shown) {
         QCOMPARE(m.ids(), (QList<qint64>{2, 1}));
@@ -237,10 +246,12 @@ void MonitorGridTest::longMessageWrappedWholeOnlyVisibleRowsMeasured() {
     // The whole message wrapped into the LOG_MSG column's width.
     const QRect needed = view->fontMetrics().boundingRect(QRect(0, 0, view->columnWidth(1) - 8, 100000),
                                                           Qt::TextWordWrap, longText);
-    QVERIFY2(view->rowHeight(0) >= needed.height(), qPrintable(QStringLiteral("%1 < %2").arg(view->rowHeight(0)).arg(needed.height())));
+    QVERIFY2(view->rowHeight(0) >= needed.height(),
+             qPrintable(QStringLiteral("%1 < %2").arg(view->rowHeight(0)).arg(needed.height())));
     QVERIFY(view->rowHeight(0) > 10 * oneLine);
     // A row on screen is as tall as its cells need; rows far below were left alone.
-    const int onScreen = view->rowAt(view->viewport()->height() - 1) >= 0 ? view->rowAt(view->viewport()->height() - 1) : 1;
+    const int onScreen =
+        view->rowAt(view->viewport()->height() - 1) >= 0 ? view->rowAt(view->viewport()->height() - 1) : 1;
     QCOMPARE(view->rowHeight(onScreen), std::max(oneLine, hint(onScreen)));
     QVERIFY(hint(250) > oneLine);
     QCOMPARE(view->rowHeight(250), oneLine);
@@ -273,8 +284,8 @@ void MonitorGridTest::sortByHeaderSurvivesRefresh() {
 
     db.exec(insertLine(QStringLiteral("б ред")));
     m.tick();
-    QCOMPARE(messages(), (QStringList{QStringLiteral("а ред"), QStringLiteral("б ред"), QStringLiteral("в ред"),
-                                      QStringLiteral("г ред")}));
+    QCOMPARE(messages(), (QStringList{QStringLiteral("а ред"), QStringLiteral("б ред"),
+                                      QStringLiteral("в ред"), QStringLiteral("г ред")}));
     QCOMPARE(m.footer(), QStringLiteral("4"));
     // Still on the newest line, wherever this order puts it.
     QCOMPARE(m.grid().view()->currentIndex().row(), 1);
@@ -288,12 +299,14 @@ void MonitorGridTest::sortByHeaderSurvivesRefresh() {
 void MonitorGridTest::filterSurvivesRefresh() {
     TestDatabase db(QStringLiteral("monitor_filter"));
     db.createNotarySchema();
-    db.exec({insertLine(QStringLiteral("Таблица INVOICES: начало")), insertLine(QStringLiteral("Тригер изключен")),
+    db.exec({insertLine(QStringLiteral("Таблица INVOICES: начало")),
+             insertLine(QStringLiteral("Тригер изключен")),
              insertLine(QStringLiteral("таблица PAYMENTS: начало"))});
     Monitor m(db.connectionName());
     // As the operator types it (keyClicks cannot type Cyrillic).
     for (const QChar c : QStringLiteral("ТАБЛИЦА"))
-        QTest::sendKeyEvent(QTest::Click, m.grid().filterEdit(), Qt::Key(c.unicode()), QString(c), Qt::NoModifier);
+        QTest::sendKeyEvent(QTest::Click, m.grid().filterEdit(), Qt::Key(c.unicode()), QString(c),
+                            Qt::NoModifier);
     QCOMPARE(m.ids(), (QList<qint64>{3, 1}));
     QCOMPARE(m.footer(), QStringLiteral("2"));
 
@@ -332,7 +345,8 @@ void MonitorGridTest::gridIsReadOnly() {
     QCOMPARE(m.grid().text(0, QStringLiteral("LOG_MSG")), QStringLiteral("две"));
     m.tick();
     QCOMPARE(db.queryInt(QStringLiteral("select count(*) from EURO_LOG")), 2);
-    QCOMPARE(db.queryString(QStringLiteral("select LOG_MSG from EURO_LOG where LOG_ID = 2")), QStringLiteral("две"));
+    QCOMPARE(db.queryString(QStringLiteral("select LOG_MSG from EURO_LOG where LOG_ID = 2")),
+             QStringLiteral("две"));
 }
 
 void MonitorGridTest::columnsShareTheWidth_data() {
@@ -385,15 +399,17 @@ void MonitorGridTest::startupFailures_data() {
     QTest::addColumn<QString>("panel2");
     QTest::addColumn<int>("rowsAtStart");
 
-    const QString firma = QStringLiteral("create table FIRMA (ID integer, NAME varchar(100), GRAD varchar(50))");
+    const QString firma =
+        QStringLiteral("create table FIRMA (ID integer, NAME varchar(100), GRAD varchar(50))");
     const QString firmRow = QStringLiteral("insert into FIRMA values (4711, 'Нотариус', 'Пловдив')");
     const QString line = QStringLiteral("insert into EURO_LOG values (1, 'ред', current_timestamp)");
     // The log cannot be opened: the data module is gone though the connection step had run.
     QTest::newRow("no EURO_LOG") << QStringList{firma, firmRow} << false << true
-                                 << QStringLiteral("Vantrel,  Рег.№ 4711") << QStringLiteral("Not Connected to DB") << 0;
+                                 << QStringLiteral("Vantrel,  Рег.№ 4711")
+                                 << QStringLiteral("Not Connected to DB") << 0;
     // The firm row cannot be read: the log shows as it was at start-up and is never refreshed.
-    QTest::newRow("no FIRMA") << QStringList{kBareSchemaLog, line} << true << false << QStringLiteral("Vantrel")
-                              << QString() << 1;
+    QTest::newRow("no FIRMA") << QStringList{kBareSchemaLog, line} << true << false
+                              << QStringLiteral("Vantrel") << QString() << 1;
 }
 
 void MonitorGridTest::startupFailures() {
@@ -414,7 +430,8 @@ void MonitorGridTest::startupFailures() {
     QCOMPARE(m.grid().view()->model()->columnCount(), 3);
 
     if (!dataModule)
-        db.exec({kBareSchemaLog, QStringLiteral("insert into EURO_LOG values (1, 'ред', current_timestamp)")});
+        db.exec(
+            {kBareSchemaLog, QStringLiteral("insert into EURO_LOG values (1, 'ред', current_timestamp)")});
     db.exec(QStringLiteral("insert into EURO_LOG values (2, 'нов ред', current_timestamp)"));
     m.tick();
     m.tick();

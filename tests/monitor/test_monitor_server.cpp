@@ -32,14 +32,16 @@ QString createLogDatabase(const QString& root, int port) {
     const QString name = QStringLiteral("127.0.0.1/%1:%2/monitor.fdb").arg(port).arg(root);
     QFile::remove(root + QStringLiteral("/monitor.fdb"));
     monitortest::createDatabaseOn(name);
-    monitortest::execOn(name, {
-        QStringLiteral("create table FIRMA (ID integer, NAME varchar(100), GRAD varchar(50))"),
-        QStringLiteral("insert into FIRMA values (4711, 'Нотариус', 'Пловдив')"),
-        QStringLiteral("create table EURO_LOG (LOG_ID integer not null primary key, LOG_MSG varchar(4000), "
-                       "LOG_TS timestamp)"),
-        QStringLiteral("insert into EURO_LOG values (1, 'първи', current_timestamp)"),
-        QStringLiteral("insert into EURO_LOG values (2, 'втори', current_timestamp)"),
-    });
+    monitortest::execOn(
+        name, {
+                  QStringLiteral("create table FIRMA (ID integer, NAME varchar(100), GRAD varchar(50))"),
+                  QStringLiteral("insert into FIRMA values (4711, 'Нотариус', 'Пловдив')"),
+                  QStringLiteral(
+                      "create table EURO_LOG (LOG_ID integer not null primary key, LOG_MSG varchar(4000), "
+                      "LOG_TS timestamp)"),
+                  QStringLiteral("insert into EURO_LOG values (1, 'първи', current_timestamp)"),
+                  QStringLiteral("insert into EURO_LOG values (2, 'втори', current_timestamp)"),
+              });
     return name;
 }
 
