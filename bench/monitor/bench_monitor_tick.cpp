@@ -19,6 +19,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QHeaderView>
 #include <QProcess>
@@ -29,6 +30,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 
 #include <ibase.h>
 
@@ -240,9 +242,9 @@ int main(int argc, char** argv) {
             throw std::runtime_error(peerDb.lastError().text().toStdString());
 
         const QSize windowSize(1200, 760);
-        std::printf("%-8s %9s %9s %9s %8s %8s %11s %11s %11s %11s %9s\n", "lines", "floor ms", "tick ms",
+        std::printf("%-8s %9s %9s %9s %8s %8s %11s %11s %11s %11s %9s %9s\n", "lines", "floor ms", "tick ms",
                     "peer ms", "tick/fl", "tick/pr", "floor cpu", "tick cpu", "msgsort ms", "filter ms",
-                    "HWM MiB");
+                    "stall ms", "HWM MiB");
         int filled = 0;
         for (int lines : sizes) {
             for (int from = filled; from < lines; from += 20000)
@@ -319,6 +321,26 @@ int main(int argc, char** argv) {
             const double floorMs = medianMs(floorNs), tickMs = medianMs(tickNs), peerMs = medianMs(peerNs);
             const double floorCpuMs = medianMs(floorCpuNs), tickCpuMs = medianMs(tickCpuNs);
 
+            // The window between ticks: the real timer runs for three ticks while a 20 ms heartbeat
+            // measures the longest time the event loop did not answer.
+            qint64 longestStallNs = 0;
+            {
+                QElapsedTimer sinceBeat;
+                sinceBeat.start();
+                QTimer heartbeat;
+                QObject::connect(&heartbeat, &QTimer::timeout, [&] {
+                    longestStallNs = std::max(longestStallNs, sinceBeat.nsecsElapsed());
+                    sinceBeat.restart();
+                });
+                heartbeat.start(20);
+                parts.аTimer->start();
+                QEventLoop loop;
+                QTimer::singleShot(3 * monitor::MonitorParts::kRefreshInterval + 500, &loop,
+                                   &QEventLoop::quit);
+                loop.exec();
+                parts.аTimer->stop();
+            }
+
             // The operator's own sort and filter: what they add to a tick.
             QTableView* view = parts.cxGrid1->view();
             view->sortByColumn(1, Qt::AscendingOrder);
@@ -332,9 +354,9 @@ int main(int argc, char** argv) {
 
             QString vantrelLog;
             const qint64 hwm = peakMemoryKb(database, &vantrelLog);
-            std::printf("%-8d %9.1f %9.1f %9.1f %8.2f %8.3f %11.1f %11.1f %11.1f %11.1f %9.1f\n", lines,
+            std::printf("%-8d %9.1f %9.1f %9.1f %8.2f %8.3f %11.1f %11.1f %11.1f %11.1f %9.1f %9.1f\n", lines,
                         floorMs, tickMs, peerMs, tickMs / floorMs, tickMs / peerMs, floorCpuMs, tickCpuMs,
-                        sortedTickMs, filteredTickMs, hwm / 1024.0);
+                        sortedTickMs, filteredTickMs, longestStallNs / 1e6, hwm / 1024.0);
             std::fflush(stdout);
         }
         QSqlDatabase::database(QStringLiteral("peer"), false).close();
