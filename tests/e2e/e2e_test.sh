@@ -159,20 +159,21 @@ first=$(head -n 1 "$work/monitor-rows.txt" | cut -f1)
 second=$(sed -n 2p "$work/monitor-rows.txt" | cut -f1)
 ((first > second)) || fail "the monitor's first row is not the newest ($first, $second)"
 cp "$work/monitor-rows.txt" "$shots/"
-xdotool windowraise "$(xdotool search --name '^Vantrel,' | head -n 1)" 2>/dev/null || true
+xdotool windowraise "$(wait_window '^Vantrel,' 5 || true)" 2>/dev/null || true
 sleep 2.5
 shot 09-monitor
 
-# Closing: Alt+И in the console, the window's close control in the monitor.
+# Closing: Alt+И in the console, the window's close control in the monitor. Searching
+# windows races with windows going away, so a failed search is retried, never fatal.
+monitor_window=$(wait_window '^Vantrel,' 10) || fail "the monitor's window is gone"
 xdotool windowfocus --sync "$console" 2>/dev/null || true
 xdotool key alt+Cyrillic_i
-monitor_window=$(xdotool search --name '^Vantrel,' | head -n 1)
+for _ in $(seq 50); do kill -0 "$console_pid" 2>/dev/null || break; sleep 0.2; done
+kill -0 "$console_pid" 2>/dev/null && fail "the console did not close on Alt+И"
+wait "$console_pid" || fail "the console ended with an error"
 xdotool windowfocus --sync "$monitor_window" 2>/dev/null || true
 xdotool key alt+F4
-for _ in $(seq 50); do
-  kill -0 "$console_pid" 2>/dev/null || kill -0 "$monitor_pid" 2>/dev/null || break
-  sleep 0.2
-done
-kill -0 "$console_pid" 2>/dev/null && fail "the console did not close"
+for _ in $(seq 50); do kill -0 "$monitor_pid" 2>/dev/null || break; sleep 0.2; done
 kill -0 "$monitor_pid" 2>/dev/null && fail "the monitor did not close"
+wait "$monitor_pid" || fail "the monitor ended with an error"
 log "PASS (screenshots in $shots)"
