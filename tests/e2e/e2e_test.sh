@@ -50,6 +50,10 @@ pids+=($!)
 sleep 1
 
 shot() { import -window root "$shots/$1.png"; }
+# Brings a window to the front with the keyboard focus, as a click on it would.
+activate() {
+  xdotool windowactivate --sync "$1" 2>/dev/null || xdotool windowfocus --sync "$1" 2>/dev/null || true
+}
 
 # wait_window REGEX SECONDS: prints the id of the first window whose name matches.
 wait_window() {
@@ -87,7 +91,7 @@ shot 01-started
 box='^Corvane$'
 
 run_operation() { # DOWN_PRESSES LABEL
-  xdotool windowfocus --sync "$console" 2>/dev/null || true
+  activate "$console"
   xdotool mousemove --window "$console" 45 10 click 1   # "Обработки" on the menu bar
   sleep 0.5
   for _ in $(seq "$1"); do xdotool key Down; done
@@ -99,7 +103,7 @@ answer_box() { # LABEL SECONDS
   id=$(wait_window "$box" "$2") || { shot "$1-timeout"; fail "$1: no message box within $2 s"; }
   sleep 0.5
   shot "$1"
-  xdotool windowfocus --sync "$id" 2>/dev/null || true
+  activate "$id"
   xdotool key Return
   wait_gone "$box" 15 || fail "$1: the box did not close"
 }
@@ -159,21 +163,24 @@ first=$(head -n 1 "$work/monitor-rows.txt" | cut -f1)
 second=$(sed -n 2p "$work/monitor-rows.txt" | cut -f1)
 ((first > second)) || fail "the monitor's first row is not the newest ($first, $second)"
 cp "$work/monitor-rows.txt" "$shots/"
-xdotool windowraise "$(wait_window '^Vantrel,' 5 || true)" 2>/dev/null || true
+monitor_window=$(wait_window '^Vantrel,' 10) || fail "the monitor's window is gone"
+activate "$monitor_window"
 sleep 2.5
 shot 09-monitor
 
-# Closing: Alt+И in the console, the window's close control in the monitor. Searching
-# windows races with windows going away, so a failed search is retried, never fatal.
-monitor_window=$(wait_window '^Vantrel,' 10) || fail "the monitor's window is gone"
-xdotool windowfocus --sync "$console" 2>/dev/null || true
-xdotool key alt+Cyrillic_i
-for _ in $(seq 50); do kill -0 "$console_pid" 2>/dev/null || break; sleep 0.2; done
-kill -0 "$console_pid" 2>/dev/null && fail "the console did not close on Alt+И"
+# Closing: Alt+И in the console, Alt+F4 (the window manager's close) in the monitor.
+# close_with PID WINDOW KEYS: the keys in the window, once more if the first press was lost.
+close_with() {
+  local attempt
+  for attempt in 1 2; do
+    activate "$2"
+    xdotool key "$3"
+    for _ in $(seq 40); do kill -0 "$1" 2>/dev/null || return 0; sleep 0.25; done
+  done
+  return 1
+}
+close_with "$console_pid" "$console" alt+Cyrillic_i || fail "the console did not close on Alt+И"
 wait "$console_pid" || fail "the console ended with an error"
-xdotool windowfocus --sync "$monitor_window" 2>/dev/null || true
-xdotool key alt+F4
-for _ in $(seq 50); do kill -0 "$monitor_pid" 2>/dev/null || break; sleep 0.2; done
-kill -0 "$monitor_pid" 2>/dev/null && fail "the monitor did not close"
+close_with "$monitor_pid" "$monitor_window" alt+F4 || fail "the monitor did not close"
 wait "$monitor_pid" || fail "the monitor ended with an error"
 log "PASS (screenshots in $shots)"
