@@ -8,6 +8,7 @@
 //
 //   bench_monitor_tick [SIZES...]     e.g. bench_monitor_tick 1000 10000 100000
 
+#include "TestDb.h"
 #include "DataModule.h"
 #include "MainWindow.h"
 #include "MonitorParts.h"
@@ -46,55 +47,19 @@ namespace {
 QString selectText() {
     return fb::TDM::kLogSelectOrdered;
 }
-const QByteArray kReadCommitted("\x03\x09\x07\x0f\x11", 5);
-
-QByteArray loginBuffer(bool create) {
-    QByteArray dpb;
-    dpb.append(static_cast<char>(isc_dpb_version1));
-    auto add = [&](char code, const QByteArray& value) {
-        dpb.append(code);
-        dpb.append(static_cast<char>(value.size()));
-        dpb.append(value);
-    };
-    add(isc_dpb_user_name, "SYSDBA");
-    add(isc_dpb_password, "plumdrake");
-    add(isc_dpb_lc_ctype, "WIN1251");
-    if (create) {
-        add(isc_dpb_set_db_charset, "WIN1251");
-        dpb.append(static_cast<char>(isc_dpb_sql_dialect));
-        dpb.append(static_cast<char>(4));
-        const qint32 dialect = 3;
-        dpb.append(reinterpret_cast<const char*>(&dialect), 4);
-    }
-    return dpb;
-}
+const QByteArray kReadCommitted = testdb::readCommittedTpb();
 
 void exec(const QString& database, const QStringList& statements) {
-    fb::Attachment attachment(database.toLocal8Bit(), loginBuffer(false), fb::TextCodec());
     for (const QString& sql : statements) {
         try {
-            fb::Transaction transaction(attachment, kReadCommitted);
-            fb::Statement statement(transaction, sql);
-            statement.execute(transaction);
-            statement.closeCursor();
-            transaction.commit();
+            testdb::execOn(database, {sql});
         } catch (const fb::DbError& e) {
             throw fb::DbError(e.message() + QStringLiteral("\r\nin: ") + sql.left(80));
         }
     }
 }
 
-void createDatabase(const QString& database) {
-    using namespace fb::detail;
-    const QByteArray name = database.toLocal8Bit();
-    const QByteArray dpb = loginBuffer(true);
-    invoke(fb::TextCodec(), [&](auto* st) {
-        Firebird::IAttachment* att =
-            provider()->createDatabase(st, name.constData(), static_cast<unsigned>(dpb.size()),
-                                       reinterpret_cast<const unsigned char*>(dpb.constData()));
-        att->detach(st);
-    });
-}
+void createDatabase(const QString& database) { testdb::createDatabase(database); }
 
 // Log lines as the changeover procedures write them: Bulgarian text of 40 to 200 characters.
 QString fillStatement(int from, int to) {
@@ -252,7 +217,7 @@ int main(int argc, char** argv) {
             filled = std::max(filled, lines);
             const int runs = lines >= 100000 ? 5 : lines >= 10000 ? 9 : 15;
 
-            fb::Attachment attachment(database.toLocal8Bit(), loginBuffer(false), fb::TextCodec());
+            fb::Attachment attachment(database.toLocal8Bit(), testdb::loginBuffer(QStringLiteral("WIN1251"), false), fb::TextCodec());
             fb::Transaction transaction(attachment, kReadCommitted);
 
             // The monitor in its real window.

@@ -12,30 +12,6 @@
 
 namespace monitortest {
 
-namespace {
-
-QByteArray loginBuffer(const QString& charset, bool create) {
-    QByteArray dpb;
-    dpb.append(static_cast<char>(isc_dpb_version1));
-    auto add = [&](char code, const QByteArray& value) {
-        dpb.append(code);
-        dpb.append(static_cast<char>(value.size()));
-        dpb.append(value);
-    };
-    add(isc_dpb_user_name, "SYSDBA");
-    add(isc_dpb_password, "plumdrake");
-    add(isc_dpb_lc_ctype, charset.toLatin1());
-    if (create) {
-        add(isc_dpb_set_db_charset, "WIN1251");
-        dpb.append(static_cast<char>(isc_dpb_sql_dialect));
-        dpb.append(static_cast<char>(4));
-        const qint32 dialect = 3;
-        dpb.append(reinterpret_cast<const char*>(&dialect), 4);
-    }
-    return dpb;
-}
-
-} // namespace
 
 Monitor::Monitor(const QString& databaseName, bool show)
     : window({QStringLiteral("Vantrel"), QStringLiteral("2.25.12.6"), fb::ProgramKind::Monitor}, boxes) {
@@ -62,30 +38,6 @@ QList<qint64> Monitor::ids() const {
     for (int row = 0; row < rows(); ++row)
         ids << grid().text(row, QStringLiteral("LOG_ID")).toLongLong();
     return ids;
-}
-
-void execOn(const QString& databaseName, const QStringList& statements, const QString& charset) {
-    fb::Attachment attachment(databaseName.toLocal8Bit(), loginBuffer(charset, false),
-                              fb::TextCodec(charset));
-    for (const QString& sql : statements) {
-        fb::Transaction transaction(attachment, QByteArray("\x03\x09\x07\x0f\x11", 5));
-        fb::Statement statement(transaction, sql);
-        statement.execute(transaction);
-        statement.closeCursor();
-        transaction.commit();
-    }
-}
-
-void createDatabaseOn(const QString& databaseName) {
-    using namespace fb::detail;
-    const QByteArray name = databaseName.toLocal8Bit();
-    const QByteArray dpb = loginBuffer(QStringLiteral("WIN1251"), true);
-    invoke(fb::TextCodec(), [&](auto* st) {
-        Firebird::IAttachment* att =
-            provider()->createDatabase(st, name.constData(), static_cast<unsigned>(dpb.size()),
-                                       reinterpret_cast<const unsigned char*>(dpb.constData()));
-        att->detach(st);
-    });
 }
 
 int PrivateServer::start(int port) {

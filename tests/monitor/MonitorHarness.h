@@ -5,6 +5,7 @@
 
 #include "MainWindow.h"
 #include "MonitorParts.h"
+#include "TestDb.h"
 
 #include <QString>
 #include <QStringList>
@@ -58,11 +59,8 @@ struct Monitor {
     void settle();
 };
 
-// Runs statements on `databaseName`, each in its own committed transaction.
-void execOn(const QString& databaseName, const QStringList& statements,
-            const QString& charset = QStringLiteral("WIN1251"));
-// Creates a database (default character set WIN1251) through the server of `databaseName`.
-void createDatabaseOn(const QString& databaseName);
+using testdb::execOn;
+inline void createDatabaseOn(const QString& name) { testdb::createDatabase(name); }
 
 // A Firebird server of the test's own (scripts/fb-server.sh, named by FB_SERVER_SCRIPT),
 // stopped when this goes out of scope.

@@ -14,6 +14,16 @@ namespace testdb {
 
 namespace {
 
+QString scratchFolder() {
+    const QString folder = serverRoot() + QStringLiteral("/testdbs");
+    QDir().mkpath(folder);
+    return folder;
+}
+
+} // namespace
+
+QByteArray readCommittedTpb() { return QByteArray("\x03\x09\x07\x0f\x11", 5); }
+
 QByteArray loginBuffer(const QString& charset, bool create) {
     QByteArray dpb;
     dpb.append(static_cast<char>(isc_dpb_version1));
@@ -39,13 +49,41 @@ QByteArray loginBuffer(const QString& charset, bool create) {
     return dpb;
 }
 
-QString scratchFolder() {
-    const QString folder = serverRoot() + QStringLiteral("/testdbs");
-    QDir().mkpath(folder);
-    return folder;
+void createDatabase(const QString& connectionName, const QString& charset) {
+    using namespace fb::detail;
+    const QByteArray target = connectionName.toLocal8Bit();
+    const fb::TextCodec codec(charset);
+    try {
+        // Dropped through the server, which may still hold it open.
+        const QByteArray dpb = loginBuffer(charset, false);
+        invoke(codec, [&](auto* st) {
+            Firebird::IAttachment* att = provider()->attachDatabase(
+                st, target.constData(), static_cast<unsigned>(dpb.size()),
+                reinterpret_cast<const unsigned char*>(dpb.constData()));
+            att->dropDatabase(st);
+        });
+    } catch (const fb::DbError&) {
+        // No such database yet.
+    }
+    const QByteArray dpb = loginBuffer(charset, true);
+    invoke(codec, [&](auto* st) {
+        Firebird::IAttachment* att = provider()->createDatabase(st, target.constData(),
+                                                                static_cast<unsigned>(dpb.size()),
+                                                                reinterpret_cast<const unsigned char*>(dpb.constData()));
+        att->detach(st);
+    });
 }
 
-} // namespace
+void execOn(const QString& connectionName, const QStringList& statements, const QString& charset) {
+    fb::Attachment attachment(connectionName.toLocal8Bit(), loginBuffer(charset, false), fb::TextCodec(charset));
+    for (const QString& sql : statements) {
+        fb::Transaction transaction(attachment, readCommittedTpb());
+        fb::Statement statement(transaction, sql);
+        statement.execute(transaction);
+        statement.closeCursor();
+        transaction.commit();
+    }
+}
 
 QString serverRoot() {
     const QString root = qEnvironmentVariable("FB_TEST_ROOT");
@@ -76,26 +114,7 @@ QString unreachableName() {
 
 TestDatabase::TestDatabase(const QString& name, const QString& charset)
     : path_(scratchFolder() + QLatin1Char('/') + name + QStringLiteral(".fdb")), charset_(charset) {
-    using namespace fb::detail;
-    const QByteArray target = testdb::connectionName(path_).toLocal8Bit();
-    const fb::TextCodec codec(charset_);
-    if (QFile::exists(path_)) {
-        // Dropped through the server, which may still hold it open.
-        const QByteArray dpb = loginBuffer(charset_, false);
-        invoke(codec, [&](auto* st) {
-            Firebird::IAttachment* att = provider()->attachDatabase(
-                st, target.constData(), static_cast<unsigned>(dpb.size()),
-                reinterpret_cast<const unsigned char*>(dpb.constData()));
-            att->dropDatabase(st);
-        });
-    }
-    const QByteArray dpb = loginBuffer(charset_, true);
-    invoke(codec, [&](auto* st) {
-        Firebird::IAttachment* att = provider()->createDatabase(st, target.constData(),
-                                                                static_cast<unsigned>(dpb.size()),
-                                                                reinterpret_cast<const unsigned char*>(dpb.constData()));
-        att->detach(st);
-    });
+    createDatabase(connectionName(), charset_);
 }
 
 TestDatabase::~TestDatabase() = default;
@@ -107,20 +126,11 @@ std::unique_ptr<fb::Attachment> TestDatabase::attach(const QString& charset) con
 
 void TestDatabase::exec(const QString& sql) const { exec(QStringList{sql}); }
 
-void TestDatabase::exec(const QStringList& statements) const {
-    auto attachment = attach(charset_);
-    for (const QString& sql : statements) {
-        fb::Transaction transaction(*attachment, QByteArray("\x03\x09\x07\x0f\x11", 5)); // write, read committed
-        fb::Statement statement(transaction, sql);
-        statement.execute(transaction);
-        statement.closeCursor();
-        transaction.commit();
-    }
-}
+void TestDatabase::exec(const QStringList& statements) const { execOn(connectionName(), statements, charset_); }
 
 QString TestDatabase::queryString(const QString& sql) const {
     auto attachment = attach(charset_);
-    fb::Transaction transaction(*attachment, QByteArray("\x03\x09\x07\x0f\x11", 5));
+    fb::Transaction transaction(*attachment, readCommittedTpb());
     fb::Statement statement(transaction, sql);
     statement.execute(transaction);
     if (statement.isSelect())
@@ -130,7 +140,7 @@ QString TestDatabase::queryString(const QString& sql) const {
 
 qint64 TestDatabase::queryInt(const QString& sql) const {
     auto attachment = attach(charset_);
-    fb::Transaction transaction(*attachment, QByteArray("\x03\x09\x07\x0f\x11", 5));
+    fb::Transaction transaction(*attachment, readCommittedTpb());
     fb::Statement statement(transaction, sql);
     statement.execute(transaction);
     if (statement.isSelect())

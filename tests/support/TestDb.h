@@ -21,6 +21,17 @@ QString connectionName(const QString& path);
 // A name on which no server answers (a closed loopback port).
 QString unreachableName();
 
+// Login parameter buffer of the built-in user, with the given connection character set;
+// `create` adds the new database's character set WIN1251 and dialect 3.
+QByteArray loginBuffer(const QString& charset, bool create);
+// A read-committed, read-write, no-wait transaction parameter buffer.
+QByteArray readCommittedTpb();
+// Creates a database by its full connection name (any server); an existing one is dropped.
+void createDatabase(const QString& connectionName, const QString& charset = QStringLiteral("WIN1251"));
+// Runs statements on the named database, each in a transaction of its own, committed.
+void execOn(const QString& connectionName, const QStringList& statements,
+            const QString& charset = QStringLiteral("WIN1251"));
+
 // A fresh database file created through the server (an existing file of that name is
 // dropped first), dialect 3, default character set WIN1251.
 class TestDatabase {
