@@ -1,5 +1,7 @@
 #include "LookAndFeel.h"
 
+#include "FieldValue.h"
+
 #include <QApplication>
 #include <QColor>
 #include <QFont>
@@ -130,12 +132,9 @@ void applyDefaultFont() {
     QApplication::setFont(font, "QMenuBar");
 }
 
-QString defaultDateFormat() {
-    return QStringLiteral("dd.MM.yyyy");
-}
+// One definition for the whole process: the data layer formats dates as text with it too.
+QString defaultDateFormat() { return fb::dateDisplayFormat(); }
 
-QString dateTimeFormat() {
-    return QStringLiteral("dd.MM.yyyy hh:mm:ss");
-}
+QString dateTimeFormat() { return fb::dateTimeDisplayFormat(); }
 
 } // namespace app
