@@ -28,6 +28,8 @@ int run(QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButton
 
 QString displayText(const QString& text) {
     QString shown = text;
+    // The client library's texts break their lines with CR LF: one break, not two.
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return shown;
 }
