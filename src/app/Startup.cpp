@@ -7,6 +7,14 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 
+#ifdef Q_OS_UNIX
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
 namespace app {
 
 namespace {
@@ -17,6 +25,36 @@ QIcon applicationIcon() {
         icon.addFile(QStringLiteral(":/icons/app-%1.png").arg(size), QSize(size, size));
     return icon;
 }
+
+#ifdef Q_OS_UNIX
+int terminationPipe[2] = {-1, -1};
+
+void onTerminationSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(terminationPipe[1], &byte, 1);
+}
+
+// The client library takes SIGINT and SIGTERM at its first attach and then only drops the
+// connections, leaving the program running without them. Taken back once connected, they
+// end the program through its event loop, as closing the window does: the data module
+// commits and detaches on the way out.
+void quitOnTerminationSignals() {
+    if (terminationPipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM, 0, terminationPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(terminationPipe[0], QSocketNotifier::Read, qApp);
+    QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
+        char byte;
+        [[maybe_unused]] const ssize_t got = ::read(terminationPipe[0], &byte, 1);
+        QCoreApplication::quit();
+    });
+    struct sigaction action = {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int number : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(number, &action, nullptr);
+}
+#endif
 
 } // namespace
 
@@ -51,6 +89,9 @@ int runProgram(const ProgramInfo& info, ProgramParts& parts, int argc, char** ar
     TMainF window(info, boxes);
     parts.formCreated(window);
     createAndConnect(window, parts, fb::ConnectionSettings::fromProcess());
+#ifdef Q_OS_UNIX
+    quitOnTerminationSignals(); // after connecting: the client library sets its own at the attach
+#endif
 
     window.show();
     const int code = QApplication::exec();
