@@ -9,19 +9,22 @@ log() { echo "$(basename "$0"): $*" >&2; }
 pids=()
 roots=()
 rel_cleanup() {
-  local p r
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  sleep 0.5
+  local p r i
+  # Newest first: the programs before the display they draw on.
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
+  sleep 1
   for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null || true; done
   for r in "${roots[@]}"; do "$src/scripts/fb-server.sh" stop "$r" >/dev/null 2>&1 || true; done
 }
 trap rel_cleanup EXIT
 
-# start_server ROOT [PORT]: prints the port
+# start_server ROOT [PORT]: starts (or restarts) the server of ROOT and sets $port. Not in
+# a command substitution: the root must be remembered here so the exit trap stops it.
 start_server() {
-  local root=$1 port=${2:-auto}
-  roots+=("$root")
-  "$src/scripts/fb-server.sh" start "$root" "$port" 2>/dev/null || fail "server $root did not start"
+  local root=$1 want=${2:-auto} got
+  [[ " ${roots[*]} " == *" $root "* ]] || roots+=("$root")
+  got=$("$src/scripts/fb-server.sh" start "$root" "$want" 2>/dev/null) || fail "server $root did not start"
+  port=$got
 }
 kill_server() { kill -KILL "$(<"$1/server.pid")"; }
 

@@ -13,12 +13,13 @@ set -euo pipefail
 build=$(cd "$1" && pwd)
 src=$(cd "$2" && pwd)
 work=$build/reliability/server-kill
+"$src/scripts/fb-server.sh" stop "$work/fb" >/dev/null 2>&1 || true
 rm -rf "$work"
 mkdir -p "$work/shots"
 source "$src/tests/reliability/lib.sh"
 
 root=$work/fb
-port=$(start_server "$root")
+start_server "$root"
 demo=$work/demo
 name=$("$src/scripts/create-demo-db.sh" "$demo" "$port" 2>/dev/null | tail -n 1)
 before=$(amounts "$name")
@@ -62,7 +63,7 @@ shot 1-after
 close_program con1
 close_program mon1
 
-port=$(start_server "$root" "$port")
+start_server "$root" "$port"
 [[ $(amounts "$name") == "$before" ]] || fail "the conversion was not rolled back whole:
 $(amounts "$name")
 expected, as before:
@@ -103,7 +104,7 @@ alive mon2 || fail "the monitor is gone after the server was killed"
 close_program con3
 close_program mon2
 
-port=$(start_server "$root" "$port")
+start_server "$root" "$port"
 stored=$(digest BILLBEFORE)
 backup=$(ls "$demo/Backup/"B_BILLBEFORE_*)
 [[ $(wc -l <<<"$backup") == 1 ]] || fail "expected one backup of BILLBEFORE: $backup"

@@ -11,13 +11,14 @@ set -euo pipefail
 build=$(cd "$1" && pwd)
 src=$(cd "$2" && pwd)
 work=$build/reliability/termination-signal
+"$src/scripts/fb-server.sh" stop "$work/fb" >/dev/null 2>&1 || true
 rm -rf "$work"
 mkdir -p "$work/shots"
 source "$src/tests/reliability/lib.sh"
 shot() { :; } # no display here
 
 root=$work/fb
-port=$(start_server "$root")
+start_server "$root"
 demo=$work/demo
 name=$(DEMO_INVOICES=1000 "$src/scripts/create-demo-db.sh" "$demo" "$port" 2>/dev/null | tail -n 1)
 export QT_QPA_PLATFORM=offscreen

@@ -13,12 +13,13 @@ set -euo pipefail
 build=$(cd "$1" && pwd)
 src=$(cd "$2" && pwd)
 work=$build/reliability/two-consoles
+"$src/scripts/fb-server.sh" stop "$work/fb" >/dev/null 2>&1 || true
 rm -rf "$work"
 mkdir -p "$work/shots"
 source "$src/tests/reliability/lib.sh"
 
 root=$work/fb
-port=$(start_server "$root")
+start_server "$root"
 demo=$work/demo
 name=$("$src/scripts/create-demo-db.sh" "$demo" "$port" 2>/dev/null | tail -n 1)
 expected=$(amounts "$name" expected)
