@@ -35,19 +35,8 @@ isql() {
 value() { isql "set heading off; $1" | tr -d ' \r' | grep -v '^$' | head -n 1; }
 
 # A display of our own, with a window manager so that windows are activated and maximised.
-for n in $(seq 90 120); do
-  [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
-  display=:$n
-  break
-done
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start on $display"
-openbox >/dev/null 2>&1 &
-pids+=($!)
-sleep 1
+source "$src/tests/support/display.sh"
+start_virtual_display 90 120 || fail "no virtual display could be started"
 
 shot() { import -window root "$shots/$1.png"; }
 # Brings a window to the front with the keyboard focus, as a click on it would.

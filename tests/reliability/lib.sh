@@ -47,22 +47,8 @@ select 'CASH_PAYMENTS', count(*), sum($f(AMOUNT)) from CASH_PAYMENTS;
 select 'STATE', $state;" | grep -v '^$' | tr -s ' '
 }
 
-start_display() {
-  local n
-  for n in $(seq 130 170); do
-    [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
-    display=:$n
-    break
-  done
-  Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-  pids+=($!)
-  export DISPLAY=$display
-  for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-  xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start on $display"
-  openbox >/dev/null 2>&1 &
-  pids+=($!)
-  sleep 1
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../support/display.sh"
+start_display() { start_virtual_display 130 170 || fail "no virtual display could be started"; }
 
 shot() { import -window root "$work/shots/$1.png"; }
 

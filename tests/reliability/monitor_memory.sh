@@ -22,17 +22,8 @@ trap cleanup EXIT
 port=$("$src/scripts/fb-server.sh" start "$root" auto 2>/dev/null)
 name=$(DEMO_INVOICES=1000 "$src/scripts/create-demo-db.sh" "$work/demo" "$port" 2>/dev/null | tail -n 1)
 
-for n in $(seq 130 160); do
-  [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
-  display=:$n
-  break
-done
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-openbox >/dev/null 2>&1 &
-pids+=($!)
+source "$src/tests/support/display.sh"
+start_virtual_display 130 160 || { echo "no virtual display could be started" >&2; exit 1; }
 
 VANTREL_ROWS_DUMP=$work/rows.txt "$build/src/monitor/Vantrel" "$name" >/dev/null 2>&1 &
 monitor=$!
