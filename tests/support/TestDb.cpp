@@ -128,24 +128,23 @@ void TestDatabase::exec(const QString& sql) const { exec(QStringList{sql}); }
 
 void TestDatabase::exec(const QStringList& statements) const { execOn(connectionName(), statements, charset_); }
 
-QString TestDatabase::queryString(const QString& sql) const {
+template <class Read>
+auto TestDatabase::firstColumn(const QString& sql, Read read) const {
     auto attachment = attach(charset_);
     fb::Transaction transaction(*attachment, readCommittedTpb());
     fb::Statement statement(transaction, sql);
     statement.execute(transaction);
     if (statement.isSelect())
         statement.fetch();
-    return statement.column(0).asString();
+    return read(statement.column(0));
+}
+
+QString TestDatabase::queryString(const QString& sql) const {
+    return firstColumn(sql, [](const fb::FieldValue& v) { return v.asString(); });
 }
 
 qint64 TestDatabase::queryInt(const QString& sql) const {
-    auto attachment = attach(charset_);
-    fb::Transaction transaction(*attachment, readCommittedTpb());
-    fb::Statement statement(transaction, sql);
-    statement.execute(transaction);
-    if (statement.isSelect())
-        statement.fetch();
-    return statement.column(0).asInt64();
+    return firstColumn(sql, [](const fb::FieldValue& v) { return v.asInt64(); });
 }
 
 void TestDatabase::createNotarySchema() const {

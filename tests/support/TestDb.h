@@ -60,6 +60,9 @@ public:
     std::unique_ptr<fb::Attachment> attach(const QString& charset = QStringLiteral("WIN1251")) const;
 
 private:
+    template <class Read>
+    auto firstColumn(const QString& sql, Read read) const;
+
     QString path_;
     QString charset_;
 };
